@@ -68,7 +68,7 @@ void ProcessEcb(std::string& data, std::string_view password, Direction directio
 
 // Adds one to the counter read as a big-endian number: byte 7 first, carrying towards byte 0.
 void IncrementCounter(unsigned char (&counter)[kBlockSize]) {
-  for (int i = kBlockSize - 1; i >= 0; --i) {
+  for (int i = static_cast<int>(kBlockSize) - 1; i >= 0; --i) {
     if (++counter[i] != 0) break;
   }
 }
@@ -76,11 +76,13 @@ void IncrementCounter(unsigned char (&counter)[kBlockSize]) {
 }  // namespace
 
 Blowfish::Blowfish(std::string_view key) {
-  for (size_t i = 0; i < kBlowfishPWords; ++i)
+  for (size_t i = 0; i < kBlowfishPWords; ++i) {
     p_[i] = kBlowfishInitialP[i];
+  }
   for (size_t box = 0; box < kBlowfishSBoxes; ++box) {
-    for (size_t i = 0; i < kBlowfishSWords; ++i)
+    for (size_t i = 0; i < kBlowfishSWords; ++i) {
       s_[box][i] = kBlowfishInitialS[box][i];
+    }
   }
 
   if (!key.empty()) {
@@ -180,8 +182,9 @@ void DecryptStringWithCounter(std::string& data, std::string_view password, uint
       char keystream[kBlockSize];
       StoreBigEndian(left, keystream);
       StoreBigEndian(right, keystream + 4);
-      for (size_t i = 0; i < kBlockSize; ++i)
+      for (size_t i = 0; i < kBlockSize; ++i) {
         data[offset + i] ^= keystream[i];
+      }
     }
   }
   RemovePadding(data);
