@@ -15,8 +15,9 @@ uint32_t Crc(std::string_view data) {
 }
 
 void AppendLittleEndian32(std::string& out, uint32_t value) {
-  for (int i = 0; i < 4; ++i)
+  for (int i = 0; i < 4; ++i) {
     out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  }
 }
 
 std::string Frame(uint32_t length, uint32_t crc, std::string_view deflate_stream) {
