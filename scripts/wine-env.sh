@@ -1,0 +1,122 @@
+# Sourced by scripts/test and scripts/run: the Wine environment our Windows
+# programs run in. Defines wine_start and wine_stop; wine_stop ends everything
+# wine_start began, so callers put it in an EXIT trap.
+#
+#   WINEPREFIX   a private prefix in the win32 build tree, created on first use
+#                with font replacements for the faces our windows ask for;
+#   wineserver   one persistent server for the whole run, so that a program
+#                start does not pay for a server start;
+#   DISPLAY      an Xvfb display of our own unless the caller asks to use the
+#                current one (WINE_USE_DISPLAY=1 and DISPLAY set).
+
+: "${ROOT:?ROOT must name the repository}"
+
+export WINEPREFIX=${WINEPREFIX:-$ROOT/build/win32/wineprefix}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installer dialogs when the prefix is made.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Where Wine's 32-bit loader runs under qemu-i386 (see scripts/setup), the
+# emulated address space ends just above 2 GB: Wine then reserves the space
+# above 2 GB quickly instead of probing it in 64 KB steps (seconds per process
+# start). Ignored where 32-bit programs run natively.
+export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x80400000}
+
+_wine_xvfb_pid=
+_wine_started_server=
+
+_wine_log() { echo "wine-env: $*" >&2; }
+
+_wine_free_display() {
+  local n
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+      echo "$n"
+      return 0
+    fi
+  done
+  return 1
+}
+
+_wine_start_xvfb() {
+  local n
+  n=$(_wine_free_display) || {
+    _wine_log "no free X display number"
+    return 1
+  }
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$ROOT/build/win32/xvfb.log" 2>&1 &
+  _wine_xvfb_pid=$!
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 1 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    kill -0 "$_wine_xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  _wine_log "Xvfb did not start (see build/win32/xvfb.log)"
+  return 1
+}
+
+# Font replacements: Windows face names resolve to metric-compatible faces
+# ("MS Sans Serif" is Wine's own bitmap font from fonts-wine).
+_wine_font_reg() {
+  cat <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Arial"="Liberation Sans"
+"Times New Roman"="Liberation Serif"
+"Courier New"="Liberation Mono"
+"Courier"="Liberation Mono"
+
+REG
+}
+
+_wine_make_prefix() {
+  [ -f "$WINEPREFIX/.adrelo-ready" ] && return 0
+  _wine_log "creating the Wine prefix in $WINEPREFIX (once; a minute or two)"
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  wineboot -i >"$ROOT/build/win32/wineboot.log" 2>&1 || {
+    _wine_log "wineboot failed (see build/win32/wineboot.log)"
+    return 1
+  }
+  local reg="$ROOT/build/win32/fonts.reg"
+  _wine_font_reg >"$reg"
+  wine regedit /S "$(winepath -w "$reg" 2>/dev/null || echo "$reg")" \
+    >>"$ROOT/build/win32/wineboot.log" 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.adrelo-ready"
+}
+
+wine_start() {
+  mkdir -p "$ROOT/build/win32"
+  if [ "${WINE_USE_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+    _wine_start_xvfb || return 1
+  fi
+  wineserver -k >/dev/null 2>&1 || true
+  _wine_make_prefix || return 1
+  # A persistent server for the rest of the run; its output goes to a file so
+  # that it does not hold the caller's standard output open.
+  wineserver -p >"$ROOT/build/win32/wineserver.log" 2>&1 </dev/null &
+  _wine_started_server=1
+  # The first program of a session starts Wine's background services; start
+  # them here, detached from every pipe, so that no test runner waits for
+  # their output to end.
+  wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || {
+    _wine_log "Wine cannot start a program in $WINEPREFIX"
+    return 1
+  }
+}
+
+wine_stop() {
+  if [ -n "$_wine_started_server" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    _wine_started_server=
+  fi
+  if [ -n "$_wine_xvfb_pid" ]; then
+    kill "$_wine_xvfb_pid" 2>/dev/null || true
+    wait "$_wine_xvfb_pid" 2>/dev/null || true
+    _wine_xvfb_pid=
+  fi
+}

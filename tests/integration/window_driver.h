@@ -1,0 +1,46 @@
+// Drives our Windows programs from outside, as a person at the screen would:
+// starts them, finds their windows and sends them input. Used by the
+// integration tests and by windriver.exe.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace driver {
+
+// A child process started from a command line; terminated and released when
+// the owner goes away while it still runs.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Starts the command line in the given folder (empty: the current one).
+  bool Start(const std::string& command_line, const std::string& folder = {});
+  // Waits for the end; true with the exit code when it ended in time.
+  bool WaitForExit(DWORD timeout_ms, DWORD* exit_code);
+  // The process id, 0 before Start.
+  DWORD id() const { return id_; }
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD id_ = 0;
+};
+
+// Waits for a visible top-level window with exactly this caption; of the
+// given process when process_id is not 0. Null when none appeared in time.
+HWND WaitForTopLevelWindow(const std::string& caption, DWORD process_id, DWORD timeout_ms);
+
+// The window's caption or text.
+std::string WindowText(HWND window);
+
+// The size of the window's client area.
+SIZE ClientSize(HWND window);
+
+// The folder of the running executable, with a trailing backslash.
+std::string ExecutableFolder();
+
+}  // namespace driver
