@@ -16,10 +16,9 @@ LRESULT CALLBACK WelcomeProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
       HWND text = CreateWindowExA(0, "STATIC", "The installer is being built. Close ends it.",
                                   WS_CHILD | WS_VISIBLE, 16, 16, 460, 20, window, nullptr,
                                   create->hInstance, nullptr);
-      HWND button = CreateWindowExA(0, "BUTTON", "Close",
-                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 396,
-                                    280, 85, 25, window, reinterpret_cast<HMENU>(kCloseButtonId),
-                                    create->hInstance, nullptr);
+      HWND button = CreateWindowExA(
+          0, "BUTTON", "Close", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 396, 280, 85,
+          25, window, reinterpret_cast<HMENU>(kCloseButtonId), create->hInstance, nullptr);
       SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
       SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
       return 0;
@@ -51,10 +50,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   AdjustWindowRect(&frame, style, FALSE);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  HWND window = CreateWindowExA(0, kWindowClass, kCaption, style,
-                                (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
-                                nullptr, nullptr, instance, nullptr);
+  HWND window =
+      CreateWindowExA(0, kWindowClass, kCaption, style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr,
+                      instance, nullptr);
   if (!window) return 1;
   ShowWindow(window, show);
   UpdateWindow(window);

@@ -22,8 +22,10 @@ int main(int argc, char** argv) {
   }
   const SIZE size = driver::ClientSize(window);
   std::printf("window \"%s\" client %ldx%ld\n", argv[2], size.cx, size.cy);
-  if (command == "close") PostMessageA(window, WM_CLOSE, 0, 0);
-  else if (command != "wait") return 2;
+  if (command == "close")
+    PostMessageA(window, WM_CLOSE, 0, 0);
+  else if (command != "wait")
+    return 2;
   std::fflush(stdout);
   return 0;
 }
