@@ -14,8 +14,10 @@
 export WINEPREFIX=${WINEPREFIX:-$ROOT/build/win32/wineprefix}
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko installer dialogs when the prefix is made.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No Mono or Gecko installer dialogs when the prefix is made, and no Wine
+# debugger attaching to a crashing process: our programs report their own
+# crashes, and an attached debugger waits for input that never comes.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}
 # Where Wine's 32-bit loader runs under qemu-i386 (see scripts/setup), the
 # emulated address space ends just above 2 GB: Wine then reserves the space
 # above 2 GB quickly instead of probing it in 64 KB steps (seconds per process
@@ -72,21 +74,31 @@ REGEDIT4
 REG
 }
 
+# Waits for every process of the prefix to end, at most the given seconds;
+# then ends them.
+_wine_settle() {
+  timeout "$1" wineserver -w || wineserver -k >/dev/null 2>&1 || true
+}
+
 _wine_make_prefix() {
   [ -f "$WINEPREFIX/.adrelo-ready" ] && return 0
-  _wine_log "creating the Wine prefix in $WINEPREFIX (once; a minute or two)"
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  wineboot -i >"$ROOT/build/win32/wineboot.log" 2>&1 || {
-    _wine_log "wineboot failed (see build/win32/wineboot.log)"
-    return 1
-  }
-  local reg="$ROOT/build/win32/fonts.reg"
+  local log="$ROOT/build/win32/wineboot.log" reg="$ROOT/build/win32/fonts.reg" try
   _wine_font_reg >"$reg"
-  wine regedit /S "$(winepath -w "$reg" 2>/dev/null || echo "$reg")" \
-    >>"$ROOT/build/win32/wineboot.log" 2>&1
-  wineserver -w
-  touch "$WINEPREFIX/.adrelo-ready"
+  for try in 1 2; do
+    _wine_log "creating the Wine prefix in $WINEPREFIX (once; a minute or two)"
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i >"$log" 2>&1
+    _wine_settle 300
+    wine regedit /S "Z:${reg//\//\\}" >>"$log" 2>&1
+    _wine_settle 120
+    if grep -q 'Liberation Sans' "$WINEPREFIX/user.reg" 2>/dev/null; then
+      touch "$WINEPREFIX/.adrelo-ready"
+      return 0
+    fi
+    _wine_log "the prefix is incomplete (see $log)"
+  done
+  return 1
 }
 
 wine_start() {
