@@ -1,0 +1,5 @@
+# Operating-system facts, module images and exports, and the small Windows services the
+# crash reporter and the stack tracer need.
+target_sources(trace PRIVATE
+  pe_image.cpp
+)
