@@ -1,5 +1,8 @@
 add_unit_test_program(system_tools_tests
   SOURCES
     system_tools/pe_image_test.cpp
+    system_tools/export_name_test.cpp
+    system_tools/os_info_test.cpp
+    system_tools/file_version_test.cpp
   LIBS trace
 )

@@ -2,4 +2,7 @@
 # crash reporter and the stack tracer need.
 target_sources(trace PRIVATE
   pe_image.cpp
+  export_name.cpp
+  os_info.cpp
+  file_version.cpp
 )
