@@ -2,8 +2,9 @@
 // thread's messages keep being dispatched; builds folder paths for it.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 
