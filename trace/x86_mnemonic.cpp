@@ -1,0 +1,156 @@
+#include "trace/x86_mnemonic.h"
+
+#include <array>
+#include <cstdint>
+
+#include "trace/x86_tables.h"
+
+namespace trace {
+namespace {
+
+// Part number part (0-based) of text split at separator; empty when there is none.
+std::string_view Part(std::string_view text, char separator, int part) {
+  size_t start = 0;
+  for (int i = 0; i < part; ++i) {
+    const size_t at = text.find(separator, start);
+    if (at == std::string_view::npos) return {};
+    start = at + 1;
+  }
+  const size_t end = text.find(separator, start);
+  return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+}
+
+size_t CountParts(std::string_view text, char separator) {
+  size_t count = 1;
+  for (char c : text)
+    count += c == separator;
+  return count;
+}
+
+// Prefix variant: none, 0x66, 0xF2, 0xF3. One-byte opcodes print rep prefixes as text.
+int Variant(const X86Instruction& in) {
+  if (in.opcode >= 0x100) {
+    if (in.rep) return 3;
+    if (in.repne) return 2;
+  }
+  return in.operand16 ? 1 : 0;
+}
+
+bool IsX87(const X86Instruction& in) {
+  return in.opcode >= 0xD8 && in.opcode <= 0xDF;
+}
+
+std::string_view Select(std::string_view entry, int variant, bool register_form, int reg, int rm,
+                        bool x87) {
+  std::string_view name = entry;
+  if (name.find('/') != std::string_view::npos) {
+    std::string_view chosen = Part(entry, '/', variant);
+    name = chosen.empty() ? Part(entry, '/', 0) : chosen;
+  }
+  if (name.find(':') != std::string_view::npos) name = Part(name, ':', register_form ? 1 : 0);
+  if (name.find('|') != std::string_view::npos) {
+    const bool sixteen = x87 && CountParts(name, '|') > 8;
+    name = Part(name, '|', reg + (sixteen && register_form ? 8 : 0));
+  }
+  if (x87 && register_form && name.find('-') != std::string_view::npos) name = Part(name, '-', rm);
+  return name;
+}
+
+// Allowed r/m values (bit per value) by table, opcode, variant, form and reg field.
+struct FormTable {
+  std::array<uint8_t, 2 * 256 * 4 * 2 * 8> mask{};
+
+  FormTable() {
+    for (int table = 0; table < 2; ++table) {
+      for (int op = 0; op < 256; ++op) {
+        const int index = table ? x86::kTwoByteMnemonic[op] : x86::kOneByteMnemonic[op];
+        const std::string_view entry = x86::MnemonicName(index);
+        const bool x87 = table == 0 && op >= 0xD8 && op <= 0xDF;
+        for (int variant = 0; variant < 4; ++variant) {
+          for (int form = 0; form < 2; ++form) {
+            for (int reg = 0; reg < 8; ++reg) {
+              uint8_t bits = 0;
+              for (int rm = 0; rm < 8; ++rm) {
+                if (entry.empty() || !Select(entry, variant, form == 1, reg, rm, x87).empty()) {
+                  bits |= static_cast<uint8_t>(1 << rm);
+                }
+              }
+              mask[Slot(table, op, variant, form, reg)] = bits;
+            }
+          }
+        }
+      }
+    }
+  }
+
+  static size_t Slot(int table, int op, int variant, int form, int reg) {
+    return ((((static_cast<size_t>(table) * 256 + op) * 4 + variant) * 2 + form) * 8) + reg;
+  }
+};
+
+const FormTable& Forms() {
+  static const FormTable table;
+  return table;
+}
+
+void Put(char* out, size_t capacity, size_t& at, char c) {
+  if (at + 1 < capacity) out[at++] = c;
+}
+
+void Put(char* out, size_t capacity, size_t& at, std::string_view text) {
+  for (char c : text)
+    Put(out, capacity, at, c);
+}
+
+constexpr std::string_view kConditions[16] = {"o", "no", "b", "nb", "z", "nz", "be", "a",
+                                              "s", "ns", "p", "np", "l", "ge", "le", "g"};
+constexpr std::string_view kSegments[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
+
+}  // namespace
+
+std::string_view SelectMnemonic(std::string_view entry, const X86Instruction& in) {
+  return Select(entry, Variant(in), in.has_modrm && in.mod == 3, in.reg, in.rm, IsX87(in));
+}
+
+bool MnemonicFormAllowed(const X86Instruction& in) {
+  if (!in.has_modrm) return true;
+  const int table = in.opcode >= 0x100 ? 1 : 0;
+  const uint8_t bits =
+      Forms()
+          .mask[FormTable::Slot(table, in.opcode & 0xFF, Variant(in), in.mod == 3 ? 1 : 0, in.reg)];
+  return (bits >> in.rm) & 1;
+}
+
+size_t MnemonicText(const X86Instruction& in, char* out, size_t capacity) {
+  size_t at = 0;
+  if (capacity == 0) return 0;
+  std::string_view name;
+  if (in.opcode == 0x0F0F) {
+    name = x86::ThreeDNowName(in.suffix);
+  } else {
+    name = SelectMnemonic(x86::MnemonicName(in.mnemonic), in);
+  }
+  if (IsX87(in)) Put(out, capacity, at, 'f');
+  const bool double_prefix = in.operand16 || in.repne;
+  const bool scalar_prefix = in.repne || in.rep;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (c == '%' && name.substr(i, 3) == "%cc") {
+      Put(out, capacity, at, kConditions[in.opcode & 0x0F]);
+      i += 2;
+    } else if (c == '%' && name.substr(i, 4) == "%seg") {
+      Put(out, capacity, at, kSegments[(in.opcode >> 3) & 7]);
+      i += 3;
+    } else if (c == 'S') {
+      Put(out, capacity, at, double_prefix ? 'd' : 's');
+    } else if (c == 'P') {
+      Put(out, capacity, at, scalar_prefix ? 's' : 'p');
+    } else {
+      Put(out, capacity, at, c);
+    }
+  }
+  out[at] = '\0';
+  return at;
+}
+
+}  // namespace trace

@@ -1,0 +1,470 @@
+#include "trace/x86_text.h"
+
+#include <cstring>
+
+#include "trace/x86_mnemonic.h"
+#include "trace/x86_names.h"
+#include "trace/x86_tables.h"
+
+namespace trace {
+namespace {
+
+using namespace x86;
+
+constexpr const char* kRegs8[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
+constexpr const char* kRegs16[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
+constexpr const char* kRegs32[8] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
+constexpr const char* kSegs[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
+constexpr char kHex[] = "0123456789abcdef";
+
+constexpr size_t kMnemonicColumn = 19;  // operands start here
+constexpr size_t kCommentColumn = 40;   // comments start after this (as kMnemonicColumn)
+constexpr size_t kStringLimit = 100;    // characters examined for a string comment
+
+// A fixed buffer for one line; what does not fit is cut.
+class Line {
+ public:
+  void Put(char c) {
+    if (size_ < sizeof(text_)) text_[size_++] = c;
+  }
+  void Put(std::string_view s) {
+    for (char c : s)
+      Put(c);
+  }
+  void Hex8(uint32_t value) {
+    for (int shift = 28; shift >= 0; shift -= 4)
+      Put(kHex[(value >> shift) & 15]);
+  }
+  void Number(int64_t value, bool show_plus) {
+    if (value < 0) {
+      Put('-');
+    } else if (show_plus) {
+      Put('+');
+    }
+    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : value;
+    char digits[20];
+    int count = 0;
+    if (magnitude <= 9) {
+      Put(static_cast<char>('0' + magnitude));
+      return;
+    }
+    while (magnitude != 0) {
+      digits[count++] = kHex[magnitude & 15];
+      magnitude >>= 4;
+    }
+    Put('$');
+    while (count > 0)
+      Put(digits[--count]);
+  }
+  void PadTo(size_t column) {
+    while (size_ < column)
+      Put(' ');
+  }
+  size_t size() const { return size_; }
+  char back() const { return size_ ? text_[size_ - 1] : '\0'; }
+  std::string_view view() const { return {text_, size_}; }
+
+ private:
+  char text_[400];
+  size_t size_ = 0;
+};
+
+bool WideSimd(const X86Instruction& in) {
+  return in.operand16 || in.rep || in.repne;
+}
+
+// The register operand named by the reg field or the opcode.
+void PutRegOperand(const X86Instruction& in, Line& line) {
+  const int kind = in.flags & kRegMask;
+  if (in.has_modrm) {
+    switch (kind) {
+      case 1:
+        return line.Put(kRegs8[in.reg]);
+      case 2:
+        return line.Put(kRegs16[in.reg]);
+      case 3:
+        if (in.opcode >= 0x100) {
+          line.Put(in.opcode & 1 ? "dr" : "cr");
+          return line.Put(static_cast<char>('0' + in.reg));
+        }
+        return line.Put(kSegs[in.reg]);
+      case 4:
+        return line.Put(in.operand16 && in.opcode != 0x0F20 ? kRegs16[in.reg] : kRegs32[in.reg]);
+      case 5:
+        line.Put(WideSimd(in) ? "xmm" : "mm");
+        return line.Put(static_cast<char>('0' + in.reg));
+      case 6:
+        return line.Put("st");
+      case 7:
+        line.Put("xmm");
+        return line.Put(static_cast<char>('0' + in.reg));
+      default:
+        return;
+    }
+  }
+  const int low = in.opcode & 7;
+  switch (kind) {
+    case 1:
+      return line.Put("al");
+    case 2:
+      return line.Put(in.operand16 ? "ax" : "eax");
+    case 4:
+      return line.Put(kRegs8[low]);
+    case 5:
+      return line.Put(in.operand16 ? kRegs16[low] : kRegs32[low]);
+    case 6:
+      line.Put(in.operand16 ? "ax, " : "eax, ");
+      return line.Put(in.operand16 ? kRegs16[low] : kRegs32[low]);
+    default:
+      return;
+  }
+}
+
+// Bytes of the memory operand, 0 when its size is not printed.
+int MemorySize(const X86Instruction& in) {
+  const int kind = in.flags & kModRmMask;
+  const int size_class = (in.flags & kSizeMask) >> 6;
+  const bool x87 = in.opcode >= 0xD8 && in.opcode <= 0xDF;
+  switch (kind) {
+    case kModRm8:
+      return 1;
+    case kModRm16:
+      return 2;
+    case kModRmV:
+      if (size_class == 0) return 0;
+      if (size_class == 1) return 10;
+      return in.operand16 && !x87 ? 2 : 4;
+    case kModRmMmx:
+      return in.operand16 && in.opcode >= 0x100 ? 16 : 8;
+    case kModRmXmm:
+      if (size_class == 1 && in.rep) return 4;
+      if (size_class == 1 && in.repne) return 8;
+      return 16;
+    case kModRmScalar:
+      return size_class == 2 ? 8 : 4;
+    default:
+      return 0;
+  }
+}
+
+void PutMemory(const X86Instruction& in, Line& line) {
+  if (in.flags & kGroupMember) {
+    switch (MemorySize(in)) {
+      case 1:
+        line.Put("byte ptr ");
+        break;
+      case 2:
+        line.Put("word ptr ");
+        break;
+      case 4:
+        line.Put("dword ptr ");
+        break;
+      case 8:
+        line.Put("qword ptr ");
+        break;
+      case 10:
+        line.Put("tbyte ptr ");
+        break;
+      case 16:
+        line.Put("oword ptr ");
+        break;
+      default:
+        break;
+    }
+  }
+  if (in.segment >= 0) {
+    line.Put(kSegs[in.segment]);
+    line.Put(':');
+  }
+  line.Put('[');
+  const char* const* regs = in.address16 ? kRegs16 : kRegs32;
+  bool any = false;
+  if (in.base >= 0) {
+    line.Put(regs[in.base]);
+    any = true;
+  }
+  if (in.index >= 0) {
+    if (any) line.Put('+');
+    line.Put(regs[in.index]);
+    if (in.scale != 1) {
+      line.Put('*');
+      line.Put(static_cast<char>('0' + in.scale));
+    }
+    any = true;
+  }
+  if (!any) {
+    line.Number(static_cast<uint32_t>(in.disp), false);
+  } else if (in.disp_size != 0) {
+    line.Number(in.disp, true);
+  }
+  line.Put(']');
+}
+
+void PutRmOperand(const X86Instruction& in, Line& line) {
+  if (in.mod != 3) return PutMemory(in, line);
+  const int kind = in.flags & kModRmMask;
+  const bool x87 = in.opcode >= 0xD8 && in.opcode <= 0xDF;
+  if (x87) {
+    line.Put("st");
+    if (in.rm != 0) {
+      line.Put('(');
+      line.Put(static_cast<char>('0' + in.rm));
+      line.Put(')');
+    }
+    return;
+  }
+  switch (kind) {
+    case kModRm8:
+      return line.Put(kRegs8[in.rm]);
+    case kModRm16:
+      return line.Put(kRegs16[in.rm]);
+    case kModRmV:
+      return line.Put(in.operand16 && in.opcode < 0x100 ? kRegs16[in.rm] : kRegs32[in.rm]);
+    case kModRmMmx:
+      line.Put(WideSimd(in) ? "xmm" : "mm");
+      return line.Put(static_cast<char>('0' + in.rm));
+    default:
+      line.Put("xmm");
+      return line.Put(static_cast<char>('0' + in.rm));
+  }
+}
+
+// Immediates that are sign-extended to the operand size are shown signed.
+bool SignedImmediate(uint16_t opcode) {
+  return opcode == 0x6A || opcode == 0x6B || opcode == 0x83;
+}
+
+void PutImmediate(const X86Instruction& in, Line& line, std::string_view target_label) {
+  if (in.opcode == 0x9A || in.opcode == 0xEA) {
+    line.Number(in.imm2, false);
+    line.Put(':');
+    return line.Number(in.imm, false);
+  }
+  if (in.opcode == 0xC8) {
+    line.Number(in.imm, false);
+    line.Put(", ");
+    return line.Number(in.imm2, false);
+  }
+  if (in.flags & kRelative) {
+    if (!target_label.empty()) return line.Put(target_label);
+    const int64_t delta = in.imm_size == 1   ? static_cast<int8_t>(in.imm)
+                          : in.imm_size == 2 ? static_cast<int16_t>(in.imm)
+                                             : static_cast<int32_t>(in.imm);
+    line.Number(delta, true);
+    line.Put(" (");
+    line.Hex8(in.next + static_cast<uint32_t>(delta));
+    return line.Put(')');
+  }
+  if (SignedImmediate(in.opcode)) return line.Number(static_cast<int8_t>(in.imm), false);
+  line.Number(in.imm, false);
+}
+
+void PutOperands(const X86Instruction& in, Line& line, std::string_view target_label) {
+  // Up to three operands: register, r/m (or moffs), immediate; swapped by the direction bit.
+  Line parts[3];
+  int count = 0;
+  const bool x87 = in.opcode >= 0xD8 && in.opcode <= 0xDF;
+  const int reg_kind = in.flags & kRegMask;
+  if (reg_kind == 7 && !in.has_modrm) {
+    // in/out with dx: the accumulator and dx as two operands.
+    parts[count++].Put(in.opcode & 1 ? (in.operand16 ? "ax" : "eax") : "al");
+    parts[count++].Put("dx");
+  } else if (reg_kind != 0 && !(x87 && in.mod != 3)) {
+    PutRegOperand(in, parts[count++]);
+  }
+  const bool x87_pair = x87 && in.mod == 3 && reg_kind == 6;
+  const bool fence = in.opcode == 0x0FAE && in.mod == 3;
+  if (in.has_modrm && ((in.flags & kModRmMask) != 0 || x87_pair) && !fence) {
+    PutRmOperand(in, parts[count++]);
+  } else if (in.opcode >= 0xA0 && in.opcode <= 0xA3) {
+    Line& part = parts[count++];
+    if (in.segment >= 0) {
+      part.Put(kSegs[in.segment]);
+      part.Put(':');
+    }
+    part.Put('[');
+    part.Number(static_cast<uint32_t>(in.disp), false);
+    part.Put(']');
+  }
+  if (in.imm_size != 0 && in.opcode != 0x0F0F) {
+    PutImmediate(in, parts[count++], target_label);
+  } else if (in.opcode == 0xFF && !target_label.empty() && count == 1) {
+    parts[0] = Line();
+    parts[0].Put(target_label);
+  }
+  if ((in.flags & kDirection) && count >= 2) std::swap(parts[0], parts[1]);
+  for (int i = 0; i < count; ++i) {
+    if (i) line.Put(", ");
+    line.Put(parts[i].view());
+  }
+  switch (in.opcode) {
+    case 0xD0:
+    case 0xD1:
+      line.Put(", 1");
+      break;
+    case 0xD2:
+    case 0xD3:
+    case 0x0FA5:
+    case 0x0FAD:
+      line.Put(", cl");
+      break;
+    default:
+      break;
+  }
+}
+
+std::string FileName(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Instruction text starts after the address and three blanks.
+constexpr size_t kTextStart = 11;
+
+void PutNameComment(const AddressSpace& memory, uint32_t address, const std::string& name,
+                    Line& line) {
+  line.PadTo(kTextStart + kCommentColumn);
+  line.Put("  ; ");
+  line.Put(name);
+  const auto module = memory.ModuleOf(address);
+  if (module && !module->is_main) {
+    line.Put(" (");
+    line.Put(FileName(module->path));
+    line.Put(')');
+  }
+}
+
+// The text at address when it looks like a string of the program.
+bool PutStringComment(const AddressSpace& memory, uint32_t address, Line& line) {
+  char text[kStringLimit];
+  size_t count = 0;
+  int letters = 0, punctuation = 0, other = 0, high = 0;
+  while (count < kStringLimit) {
+    uint8_t c;
+    if (!memory.Read(address + static_cast<uint32_t>(count), &c, 1)) break;
+    if (c == 0 || c == '\n' || c == '\f') break;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ') {
+      ++letters;
+    } else if (c == ',' || c == '.' || c == ':' || c == '\\') {
+      ++punctuation;
+    } else if (c >= '!' && c <= ']') {
+      ++other;
+    } else if (c >= '^') {
+      ++high;
+    } else {
+      return false;
+    }
+    text[count++] = static_cast<char>(c);
+  }
+  if (count < 4 || punctuation * 5 >= letters * 2) return false;
+  const int weight = letters + punctuation / 2;
+  if (!(other * 8 < weight && high * 10 < weight + other / 4)) return false;
+  line.PadTo(kTextStart + kCommentColumn);
+  line.Put("  ; '");
+  line.Put(std::string_view(text, count));
+  line.Put('\'');
+  return true;
+}
+
+void PutComment(const X86Instruction& in, const AddressSpace& memory, Line& line) {
+  if (in.target != 0) {
+    std::string name = NameOf(memory, in.target);
+    uint32_t named = in.target;
+    if (name.empty()) {
+      // A jump stub in the same module: name it after the stub's target.
+      const auto module = memory.ModuleOf(in.address);
+      X86Instruction stub;
+      if (module && in.target >= module->base && in.target - module->base < module->image_size &&
+          DecodeInstruction(memory, in.target, stub) && stub.is_jump && stub.target != 0) {
+        name = NameOf(memory, stub.target);
+        named = stub.target;
+      }
+    }
+    if (!name.empty()) return PutNameComment(memory, named, name, line);
+  }
+  uint32_t value;
+  bool through_memory = false;
+  if (in.has_modrm && in.mod != 3 && in.disp_size == 4) {
+    value = static_cast<uint32_t>(in.disp);
+    through_memory = true;
+  } else if (in.opcode >= 0xA0 && in.opcode <= 0xA3 && in.disp_size == 4) {
+    value = static_cast<uint32_t>(in.disp);
+    through_memory = true;
+  } else if (in.imm_size == 4 && !(in.flags & kRelative)) {
+    value = in.imm;
+  } else {
+    return;
+  }
+  const auto module = memory.ModuleOf(in.address);
+  if (!module) return;
+  auto inside = [&module](uint32_t v) {
+    return v >= module->base &&
+           static_cast<uint64_t>(v) + 100 <= uint64_t{module->base} + module->image_size;
+  };
+  if (!inside(value)) return;
+  if (through_memory) {
+    const auto pointer = memory.ReadDword(value);
+    if (pointer && inside(*pointer)) value = *pointer;
+  }
+  const std::string name = NameOf(memory, value);
+  if (!name.empty()) return PutNameComment(memory, value, name, line);
+  PutStringComment(memory, value, line);
+}
+
+}  // namespace
+
+std::string FormatX86Number(int64_t value, bool show_plus) {
+  Line line;
+  line.Number(value, show_plus);
+  return std::string(line.view());
+}
+
+void AppendInstructionText(const X86Instruction& in, const AddressSpace& memory, std::string& out,
+                           std::string_view target_label, bool with_comments) {
+  if (!in.valid) {
+    uint8_t bytes[16];
+    const size_t count = in.length < sizeof(bytes) ? in.length : sizeof(bytes);
+    const bool readable = memory.Read(in.address, bytes, static_cast<uint32_t>(count));
+    for (size_t i = 0; i < count; ++i) {
+      Line line;
+      line.Hex8(in.address + static_cast<uint32_t>(i));
+      line.Put("   db ");
+      if (readable || memory.Read(in.address + static_cast<uint32_t>(i), &bytes[i], 1)) {
+        line.Put('$');
+        line.Put(kHex[bytes[i] >> 4]);
+        line.Put(kHex[bytes[i] & 15]);
+      } else {
+        line.Put("??");
+      }
+      if (i) out += "\r\n";
+      out.append(line.view());
+    }
+    return;
+  }
+  Line line;
+  line.Hex8(in.address);
+  line.Put("   ");
+  const size_t start = line.size();
+  if (in.lock) line.Put("lock ");
+  if (in.opcode < 0x100) {
+    if (in.repne) line.Put("repne ");
+    if (in.rep) line.Put("rep ");
+  }
+  char name[64];
+  line.Put(std::string_view(name, MnemonicText(in, name, sizeof(name))));
+  line.PadTo(start + kMnemonicColumn);
+  if (line.back() != ' ') line.Put(' ');
+  PutOperands(in, line, target_label);
+  if (with_comments) PutComment(in, memory, line);
+  out.append(line.view());
+}
+
+std::string DisassembleInstruction(const AddressSpace& memory, uint32_t address,
+                                   RegisterState* regs, X86Instruction& in) {
+  DecodeInstruction(memory, address, in, regs);
+  std::string text;
+  AppendInstructionText(in, memory, text);
+  return text;
+}
+
+}  // namespace trace
