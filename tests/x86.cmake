@@ -5,5 +5,6 @@ add_unit_test_program(x86_tests
     x86/x86_decoder_test.cpp
     x86/x86_text_test.cpp
     x86/x86_function_test.cpp
+    x86/x86_listing_test.cpp
   LIBS trace
 )

@@ -134,7 +134,7 @@ class Listing {
       }
       Add(std::move(line));
     }
-    if (structured_) Separator(area.end);
+    if (structured_) Separator(area.end - 3);
   }
 
   const AddressSpace& memory_;
