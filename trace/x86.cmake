@@ -7,4 +7,5 @@ target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/x86_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x86_function.cpp
   ${CMAKE_CURRENT_LIST_DIR}/x86_listing.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pe_file_view.cpp
 )

@@ -41,7 +41,13 @@ class Listing {
     entry_label_ = name.empty() ? "sub_" + Hex8(function) : name;
     std::vector<uint32_t> jump_targets;
     for (const TCodeArea& area : info_.code_areas) {
-      if (area.referrer != 0) jump_targets.push_back(area.begin);
+      // Areas also begin where known register values change; only jumps give labels.
+      X86Instruction referrer;
+      if (area.referrer == 0 || !DecodeInstruction(memory_, area.referrer, referrer)) continue;
+      if ((referrer.is_jump && referrer.target == area.begin) ||
+          (referrer.opcode == 0xFF && referrer.reg == 4)) {
+        jump_targets.push_back(area.begin);
+      }
     }
     for (const TCodeArea* area : areas)
       starts_.push_back(area->begin);
