@@ -16,7 +16,6 @@
 #include "trace/x86_decoder.h"
 #include "trace/x86_function.h"
 #include "trace/x86_listing.h"
-#include "trace/x86_tables.h"
 #include "trace/x86_text.h"
 
 namespace {
@@ -39,27 +38,9 @@ bool ParseAddress(std::string text, uint32_t& address) {
   return true;
 }
 
-// The target written in the instruction itself (relative or far direct), else 0.
-bool DirectTarget(const trace::X86Instruction& in, uint32_t& target) {
-  if (!in.valid) return false;
-  if (in.flags & trace::x86::kRelative) {
-    const int32_t delta = in.imm_size == 1   ? static_cast<int8_t>(in.imm)
-                          : in.imm_size == 2 ? static_cast<int16_t>(in.imm)
-                                             : static_cast<int32_t>(in.imm);
-    target = in.next + static_cast<uint32_t>(delta);
-    if (in.operand16 && in.opcode != 0xE8) target &= 0xFFFF;
-    return true;
-  }
-  if (in.opcode == 0x9A || in.opcode == 0xEA) {
-    target = in.imm;
-    return true;
-  }
-  return false;
-}
-
 void PrintRaw(const trace::X86Instruction& in) {
   uint32_t target = 0;
-  if (DirectTarget(in, target)) {
+  if (trace::DirectTarget(in, target)) {
     std::printf("%x %x %s %x\n", in.address, in.length, in.valid ? "valid" : "invalid", target);
   } else {
     std::printf("%x %x %s -\n", in.address, in.length, in.valid ? "valid" : "invalid");

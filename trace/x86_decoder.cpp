@@ -442,6 +442,20 @@ void DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
   if (regs) Track(out, *regs, memory);
 }
 
+bool DirectTarget(const X86Instruction& in, uint32_t& target) {
+  if (!in.valid) return false;
+  if (in.flags & kRelative) {
+    target = in.next + static_cast<uint32_t>(SignExtend(in.imm, in.imm_size));
+    if (in.operand16 && in.opcode != 0xE8) target &= 0xFFFF;
+    return true;
+  }
+  if (in.opcode == 0x9A || in.opcode == 0xEA) {
+    target = in.imm;
+    return true;
+  }
+  return false;
+}
+
 bool DecodeInstruction(const AddressSpace& memory, uint32_t address, X86Instruction& out,
                        RegisterState* regs) {
   uint8_t bytes[16];

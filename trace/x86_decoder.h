@@ -71,6 +71,10 @@ void DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
 bool DecodeInstruction(const AddressSpace& memory, uint32_t address, X86Instruction& out,
                        RegisterState* regs = nullptr);
 
+// The target written in the instruction (relative branches, far direct calls and jumps),
+// even where the record leaves it out (a call to the next instruction); false for others.
+bool DirectTarget(const X86Instruction& in, uint32_t& target);
+
 // True when the memory operand is an absolute address without registers.
 inline bool IsAbsoluteMemory(const X86Instruction& in) {
   return in.has_modrm && in.mod != 3 && in.base < 0 && in.index < 0;
