@@ -6,3 +6,15 @@ target_sources(trace PRIVATE
   os_info.cpp
   file_version.cpp
 )
+if(WIN32)
+  target_sources(trace PRIVATE
+    win/try_read_memory_win.cpp
+    win/os_info_win.cpp
+    win/live_address_space_win.cpp
+    win/module_info_win.cpp
+    win/identifier_key_win.cpp
+    win/file_version_win.cpp
+    win/system_resources_win.cpp
+  )
+  target_link_libraries(trace PUBLIC version)
+endif()
