@@ -173,6 +173,7 @@ class Layout {
   int blank_width_ = 0;
   int list_items_ = 0;
   bool text_hit_ = false;
+  bool hit_testing_ = false;
 
   // The anchor under the mouse, kept until the point is known to be on it.
   int anchor_left_ = 0;
@@ -369,7 +370,8 @@ bool Layout::Run(std::string_view markup) {
 // runs over exactly that markup, drawing it (or, without drawing, hit-testing).
 void Layout::Pass(std::string_view& source, const Rect& line, bool measuring, bool drawing,
                   std::string* line_markup) {
-  const bool hit_testing = !measuring && !drawing;
+  hit_testing_ = !measuring && !drawing;
+  const bool hit_testing = hit_testing_;
   x_ = 0;
   draw_x_ = line.left;
   line_done_ = overflow_ = false;
@@ -401,9 +403,9 @@ void Layout::Pass(std::string_view& source, const Rect& line, bool measuring, bo
       if (subscript_) drop_ = std::max(drop_, height / 4);
       if (superscript_) lift_ = std::max(lift_, height / 4);
       line_height_ = std::max(line_height_, height);
-      if (measuring) results_.PlainText += text;
 
       if (hidden_) {
+        if (measuring) results_.PlainText += text;
         source.remove_prefix(run.size());
       } else {
         const int old_x = x_;
@@ -442,6 +444,7 @@ void Layout::Pass(std::string_view& source, const Rect& line, bool measuring, bo
         const bool taken = fits || (line_has_text_ && !line_ends_in_blank_);
         if (taken || !args_.WrapWords) {
           if (line_markup != nullptr) line_markup->append(run);
+          if (measuring) results_.PlainText += text;
           source.remove_prefix(run.size());
           if (measuring && !args_.WrapWords && !fits && line_has_text_) source = {};
           blank_width_ = text.back() == ' ' ? MeasureWidth(" ") : 0;
@@ -702,8 +705,10 @@ void Layout::StartAnchor(std::string_view tag, bool drawing) {
   }
   anchor_target_ = std::string(Quoted(tag, 0));
   in_anchor_ = true;
-  anchor_left_ = box_.left + x_;
-  anchor_top_ = box_.top;
+  if (hit_testing_) {
+    anchor_left_ = box_.left + x_;
+    anchor_top_ = box_.top;
+  }
 }
 
 void Layout::EndAnchor(bool drawing) {
@@ -714,7 +719,7 @@ void Layout::EndAnchor(bool drawing) {
   }
   if (!args_.Selected) font_.color = base_font_.color;
   in_anchor_ = false;
-  if (anchor_pending_) {
+  if (anchor_pending_ && hit_testing_) {
     hit_box_ = Rect{anchor_left_, anchor_top_, box_.left + x_, box_.bottom};
     if (anchor_top_ != box_.top) {
       hit_box_.left = box_.left;

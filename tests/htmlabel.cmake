@@ -1,0 +1,16 @@
+# The recording drawing surface with fixed metrics, shared with the fuzz target.
+add_library(htmlabel_test_surface STATIC htmlabel/test_surface.cpp)
+target_include_directories(htmlabel_test_surface PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(htmlabel_test_surface PUBLIC htmlabel)
+
+add_unit_test_program(htmlabel_tests
+  SOURCES
+    htmlabel/draw_html_test.cpp
+    htmlabel/draw_html_golden_test.cpp
+    htmlabel/html_entities_test.cpp
+    htmlabel/html_color_test.cpp
+    htmlabel/hint_text_test.cpp
+  LIBS htmlabel htmlabel_test_surface
+)
+target_compile_definitions(htmlabel_tests PRIVATE
+  HTMLABEL_GOLDEN_DIR="${CMAKE_CURRENT_SOURCE_DIR}/htmlabel/golden")
