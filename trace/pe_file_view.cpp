@@ -96,7 +96,8 @@ std::optional<PeFileView> PeFileView::FromBytes(const std::vector<uint8_t>& file
     for (const ExportEntry& entry : image->AllExports()) {
       if (entry.is_forwarder) continue;
       const uint32_t address = view.headers_.image_base + entry.rva;
-      std::string name = entry.name.empty() ? "#" + std::to_string(entry.ordinal) : entry.name;
+      std::string name = entry.name;
+      if (name.empty()) name.append("#").append(std::to_string(entry.ordinal));
       auto [it, inserted] = view.export_names_.emplace(address, name);
       if (!inserted && it->second[0] == '#' && !entry.name.empty()) it->second = name;
     }

@@ -1,0 +1,16 @@
+# Decoder speed against Zydis 4 and Capstone 4 (host only; build in a Release tree).
+if(NOT CMAKE_CROSSCOMPILING)
+  find_library(ZYDIS_LIBRARY Zydis)
+  find_library(ZYCORE_LIBRARY Zycore)
+  find_library(CAPSTONE_LIBRARY capstone)
+  find_path(ZYDIS_INCLUDE Zydis/Zydis.h)
+  find_path(CAPSTONE_INCLUDE capstone/capstone.h)
+  if(ZYDIS_LIBRARY AND ZYCORE_LIBRARY AND CAPSTONE_LIBRARY AND ZYDIS_INCLUDE AND CAPSTONE_INCLUDE)
+    add_executable(x86_decoder_bench ${CMAKE_CURRENT_LIST_DIR}/x86_decoder_bench.cpp)
+    target_include_directories(x86_decoder_bench SYSTEM PRIVATE ${ZYDIS_INCLUDE} ${CAPSTONE_INCLUDE})
+    target_link_libraries(x86_decoder_bench PRIVATE trace ${ZYDIS_LIBRARY} ${ZYCORE_LIBRARY}
+                          ${CAPSTONE_LIBRARY})
+  else()
+    message(STATUS "x86_decoder_bench needs libzydis-dev and libcapstone-dev")
+  endif()
+endif()
