@@ -449,13 +449,14 @@ void Layout::Pass(std::string_view& source, const Rect& line, bool measuring, bo
           if (measuring && !args_.WrapWords && !fits && line_has_text_) source = {};
           blank_width_ = text.back() == ' ' ? MeasureWidth(" ") : 0;
           const std::int64_t mouse_x = static_cast<std::int64_t>(args_.MouseX) - box_.left;
-          if (hit_testing && in_anchor_ && mouse_x >= old_x && mouse_x <= x_) {
+          // A hit counts only with the point below the line's top, so that a
+          // hit always has its anchor's target, number and box.
+          if (hit_testing && in_anchor_ && mouse_x >= old_x && mouse_x <= x_ &&
+              box_.top < args_.MouseY) {
             text_hit_ = true;
-            if (box_.top < args_.MouseY) {
-              hit_target_ = anchor_target_;
-              anchor_pending_ = true;
-              pending_index_ = anchor_number_;
-            }
+            hit_target_ = anchor_target_;
+            anchor_pending_ = true;
+            pending_index_ = anchor_number_;
           }
         } else {
           line_done_ = true;
