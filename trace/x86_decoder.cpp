@@ -1,6 +1,7 @@
 #include "trace/x86_decoder.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "trace/x86_mnemonic.h"
 #include "trace/x86_tables.h"
@@ -16,11 +17,14 @@ enum Register { kEax, kEcx, kEdx, kEbx, kEsp, kEbp, kEsi, kEdi };
 
 // Reads little-endian values from the instruction bytes with a bound check.
 struct Cursor {
+  Cursor(const uint8_t* b, size_t available)
+      : bytes(b), limit(available < kMaxLength ? available : kMaxLength) {}
+
   const uint8_t* bytes;
-  size_t available;
+  size_t limit;  // bytes that may be read: what is there, at most one instruction's worth
   size_t at = 0;
 
-  bool Has(size_t count) const { return at + count <= available && at + count <= kMaxLength; }
+  bool Has(size_t count) const { return at + count <= limit; }
   uint8_t Byte() { return bytes[at++]; }
   uint32_t Value(size_t count) {
     uint32_t value = 0;
@@ -79,6 +83,30 @@ bool RegisterOnly(uint16_t opcode) {
       return false;
   }
 }
+
+// Opcodes whose ModR/M form needs a closer look, so that the common ones skip it.
+constexpr uint8_t kCheckForm = 1;  // memory-only, register-only or reg-field limits
+constexpr uint8_t kCheckName = 2;  // the mnemonic entry chooses by prefix, form or member
+
+struct FormChecks {
+  std::array<uint8_t, 512> bits{};
+
+  FormChecks() {
+    for (int i = 0; i < 512; ++i) {
+      const uint16_t opcode = static_cast<uint16_t>(i < 256 ? i : 0x0F00 + (i - 256));
+      const int index = i < 256 ? kOneByteMnemonic[i] : kTwoByteMnemonic[i - 256];
+      const std::string_view name = MnemonicName(index);
+      if (name.find_first_of("/:|-") != std::string_view::npos) bits[i] |= kCheckName;
+      bool form = RegisterOnly(opcode) || opcode == 0x8F || opcode == 0xC6 || opcode == 0xC7 ||
+                  opcode == 0xFE;
+      for (uint8_t reg = 0; reg < 8 && !form; ++reg)
+        form = MemoryOnly(opcode, reg);
+      if (form) bits[i] |= kCheckForm;
+    }
+  }
+};
+
+const FormChecks kChecks;
 
 void Invalidate(X86Instruction& out, size_t length) {
   out.valid = false;
@@ -226,7 +254,7 @@ void DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
                        X86Instruction& out, RegisterState* regs, const AddressSpace* memory) {
   out = X86Instruction{};
   out.address = address;
-  Cursor c{bytes, available};
+  Cursor c(bytes, available);
 
   // Prefixes.
   uint8_t op = 0;
@@ -333,14 +361,17 @@ void DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
       flags = GroupFlags(op, out.reg, out.mod == 3);
       if (flags == kInvalid) return Invalidate(out, c.at);
     }
-    if (out.mod != 3 ? RegisterOnly(out.opcode) : MemoryOnly(out.opcode, out.reg)) {
-      return Invalidate(out, c.at);
+    const uint8_t checks = kChecks.bits[out.opcode >= 0x100 ? 256 + (out.opcode & 0xFF) : op];
+    if (checks != 0) {
+      if (out.mod != 3 ? RegisterOnly(out.opcode) : MemoryOnly(out.opcode, out.reg)) {
+        return Invalidate(out, c.at);
+      }
+      if ((op == 0x8F || op == 0xC6 || op == 0xC7) && out.opcode == op && out.reg != 0) {
+        return Invalidate(out, c.at);
+      }
+      if (out.opcode == 0xFE && out.reg > 1) return Invalidate(out, c.at);
+      if ((checks & kCheckName) && !MnemonicFormAllowed(out)) return Invalidate(out, c.at);
     }
-    if ((op == 0x8F || op == 0xC6 || op == 0xC7) && out.opcode == op && out.reg != 0) {
-      return Invalidate(out, c.at);
-    }
-    if (out.opcode == 0xFE && out.reg > 1) return Invalidate(out, c.at);
-    if (!MnemonicFormAllowed(out)) return Invalidate(out, c.at);
   } else if (out.mnemonic == 0 && out.opcode != 0x0F0F) {
     return Invalidate(out, c.at);
   }
