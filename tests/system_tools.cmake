@@ -4,9 +4,12 @@ add_unit_test_program(system_tools_tests
     system_tools/export_name_test.cpp
     system_tools/os_info_test.cpp
     system_tools/file_version_test.cpp
+    system_tools/window_proc_thunk_test.cpp
   WIN_SOURCES
     system_tools/try_read_memory_win_test.cpp
     system_tools/os_info_win_test.cpp
     system_tools/module_info_win_test.cpp
+    system_tools/window_proc_thunk_win_test.cpp
+    system_tools/message_window_win_test.cpp
   LIBS trace
 )

@@ -5,6 +5,7 @@ target_sources(trace PRIVATE
   export_name.cpp
   os_info.cpp
   file_version.cpp
+  window_proc_thunk.cpp
 )
 if(WIN32)
   target_sources(trace PRIVATE
@@ -15,6 +16,8 @@ if(WIN32)
     win/identifier_key_win.cpp
     win/file_version_win.cpp
     win/system_resources_win.cpp
+    win/window_proc_thunk_win.cpp
+    win/message_window_win.cpp
   )
   target_link_libraries(trace PUBLIC version)
 endif()
