@@ -1,0 +1,46 @@
+// The boundary of every callback the system enters: whatever escapes the
+// callback's work, a C++ exception or a processor fault turned into one, is
+// handed to the application's exception handler and never unwinds into
+// system code.
+#pragma once
+
+#include "framework/object.h"
+
+namespace fw {
+
+// Marks the current thread as running guarded framework code: while one
+// exists, an access violation, integer division by zero or integer overflow
+// in our own module's code is raised at the fault point as EAccessViolation,
+// EDivByZero or EIntOverflow. Nestable.
+class ExternalExceptionScope {
+ public:
+  ExternalExceptionScope();
+  ~ExternalExceptionScope();
+  ExternalExceptionScope(const ExternalExceptionScope&) = delete;
+  ExternalExceptionScope& operator=(const ExternalExceptionScope&) = delete;
+};
+
+// Installs the process-wide vectored handler that turns faults inside an
+// ExternalExceptionScope into C++ exceptions; idempotent.
+void InstallExternalExceptionHandler();
+
+// Called inside a catch block: hands the exception being handled to the
+// application's exception handler (as an Exception object; other C++
+// exceptions are wrapped). Never throws.
+void HandleCurrentException(TObject* sender) noexcept;
+
+// Runs work for sender; true when it ended normally, false when it threw
+// (the exception went to the application's handler).
+template <class Work>
+bool CallGuarded(TObject* sender, Work&& work) noexcept {
+  ExternalExceptionScope scope;
+  try {
+    work();
+    return true;
+  } catch (...) {
+    HandleCurrentException(sender);
+    return false;
+  }
+}
+
+}  // namespace fw

@@ -1,0 +1,131 @@
+// Processor faults become C++ exceptions by redirecting the faulting thread:
+// the vectored handler sets the thread's context so that it resumes in a
+// stub that looks as if the faulting instruction had called it, and the stub
+// throws. The DWARF unwinder then unwinds from the fault point through our
+// own frames (compiled with -fnon-call-exceptions and asynchronous unwind
+// tables) to the catch of the nearest CallGuarded.
+#include <windows.h>
+
+#include <string>
+
+#include "framework/application.h"
+#include "framework/exception.h"
+#include "framework/guard.h"
+
+// The stub below: pushes ECX and jumps to fw_raise_pending_fault.
+extern "C" void fw_fault_stub();
+
+namespace fw {
+
+namespace {
+
+// The fault a thread is about to raise.
+struct PendingFault {
+  int depth = 0;
+  DWORD code = 0;
+  DWORD address = 0;
+  DWORD access = 0;
+  DWORD target = 0;
+};
+
+thread_local PendingFault t_fault;
+
+// The address range of our executable's image: only faults in our own code
+// are raised as exceptions; a fault inside a system DLL must not be unwound
+// through its frames.
+bool InOurImage(DWORD address) {
+  static const DWORD base = reinterpret_cast<DWORD>(GetModuleHandleA(nullptr));
+  static const DWORD size = [] {
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    return nt->OptionalHeader.SizeOfImage;
+  }();
+  return address - base < size;
+}
+
+LONG CALLBACK RedirectFault(EXCEPTION_POINTERS* pointers) {
+  PendingFault& fault = t_fault;
+  if (fault.depth == 0) return EXCEPTION_CONTINUE_SEARCH;
+  const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+  CONTEXT* context = pointers->ContextRecord;
+  switch (record->ExceptionCode) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+      break;
+    default:
+      return EXCEPTION_CONTINUE_SEARCH;
+  }
+  if (!InOurImage(context->Eip)) return EXCEPTION_CONTINUE_SEARCH;
+  fault.code = record->ExceptionCode;
+  fault.address = context->Eip;
+  fault.access = record->NumberParameters >= 2 ? record->ExceptionInformation[0] : 0;
+  fault.target = record->NumberParameters >= 2 ? record->ExceptionInformation[1] : 0;
+  // The stub pushes ECX as its return address: one past the faulting
+  // instruction, so that the unwinder (which looks up return address - 1)
+  // finds the faulting instruction's own unwind and landing-pad entries.
+  // ECX is a scratch register that no unwind rule depends on.
+  context->Ecx = context->Eip + 1;
+  context->Eip = reinterpret_cast<DWORD>(&fw_fault_stub);
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+}  // namespace
+
+// Entered from the stub with the faulting instruction as its caller.
+extern "C" __attribute__((used, noinline, force_align_arg_pointer)) void fw_raise_pending_fault() {
+  const PendingFault fault = t_fault;
+  const std::string at = " at address " + HexAddress(fault.address);
+  switch (fault.code) {
+    case EXCEPTION_ACCESS_VIOLATION: {
+      const char* kind = fault.access == 0   ? "Read of"
+                         : fault.access == 8 ? "Execution of"
+                                             : "Write of";
+      throw EAccessViolation(
+          "Access violation" + at + ". " + kind + " address " + HexAddress(fault.target),
+          fault.code, fault.address);
+    }
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+      throw EDivByZero("Division by zero" + at, fault.code, fault.address);
+    default:
+      throw EIntOverflow("Integer overflow" + at, fault.code, fault.address);
+  }
+}
+
+asm(".text\n"
+    ".globl _fw_fault_stub\n"
+    "_fw_fault_stub:\n"
+    "  pushl %ecx\n"
+    "  jmp _fw_raise_pending_fault\n");
+
+ExternalExceptionScope::ExternalExceptionScope() {
+  ++t_fault.depth;
+}
+
+ExternalExceptionScope::~ExternalExceptionScope() {
+  --t_fault.depth;
+}
+
+void InstallExternalExceptionHandler() {
+  static PVOID handler = AddVectoredExceptionHandler(1, RedirectFault);
+  (void)handler;
+}
+
+void HandleCurrentException(TObject* sender) noexcept {
+  try {
+    try {
+      throw;
+    } catch (const Exception& e) {
+      if (Application) Application->HandleException(sender, e);
+    } catch (const std::exception& e) {
+      if (Application) Application->HandleException(sender, Exception(e.what()));
+    } catch (...) {
+      if (Application) Application->HandleException(sender, Exception("Unknown exception"));
+    }
+  } catch (...) {
+    // The handler itself failed; nothing is left to report it to.
+    OutputDebugStringA("An exception escaped the application exception handler");
+  }
+}
+
+}  // namespace fw
