@@ -57,7 +57,6 @@ bool MemoryOnly(uint16_t opcode, uint8_t reg) {
     case 0x0FB4:  // lfs
     case 0x0FB5:  // lgs
     case 0x0FC3:  // movnti
-    case 0x0FC7:  // cmpxchg8b
     case 0x0FE7:  // movntq/movntdq
     case 0x0FF0:  // lddqu
       return true;

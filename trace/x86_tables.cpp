@@ -44,7 +44,7 @@ constexpr std::string_view kNames[kMnemonicCount + 1] = {
     "cmpsb",                                                  // 28
     "cmpsd/cmpsw",                                            // 29
     "cmpxchg",                                                // 30
-    "|cmpxchg8b||||||",                                       // 31
+    "|cmpxchg8b||||||:||||||rdrand|rdseed",                   // 31
     "cpuid",                                                  // 32
     "cwde/cbw",                                               // 33
     "daa",                                                    // 34
@@ -709,88 +709,88 @@ constexpr Row kTwoByteRows[256] = {
     {0x43E4, "shrd"},                                                   // ad
     {0x0120,
      "fxsave|fxrstor|ldmxcsr|stmxcsr|xsave|xrstor|xsaveopt|clflush:|||||lfence|mfence|"
-     "sfence"},                                // ae
-    {0x20E4, "imul"},                          // af
-    {0x4211, "cmpxchg"},                       // b0
-    {0x42E4, "cmpxchg"},                       // b1
-    {0x2024, "lss"},                           // b2
-    {0x42E4, "btr"},                           // b3
-    {0x2024, "lfs"},                           // b4
-    {0x2024, "lgs"},                           // b5
-    {0x2154, "movzx"},                         // b6
-    {0x215C, "movzx"},                         // b7
-    {0xFFFF, ""},                              // b8
-    {0xFFFF, ""},                              // b9
-    {0x45A0, "||||bt|bts|btr|btc"},            // ba
-    {0x42E4, "btc"},                           // bb
-    {0x20E4, "bsf"},                           // bc
-    {0x20E4, "bsr"},                           // bd
-    {0x2154, "movsx"},                         // be
-    {0x215C, "movsx"},                         // bf
-    {0x4211, "xadd"},                          // c0
-    {0x42E4, "xadd"},                          // c1
-    {0x0477, "cmpPS"},                         // c2
-    {0x02E4, "movnti"},                        // c3
-    {0x041D, "pinsrw"},                        // c4
-    {0x242C, "pextrw"},                        // c5
-    {0x0437, "shufPS"},                        // c6
-    {0xA128, "|cmpxchg8b||||||"},              // c7
-    {0x6045, "bswap"},                         // c8
-    {0x6045, "bswap"},                         // c9
-    {0x6045, "bswap"},                         // ca
-    {0x6045, "bswap"},                         // cb
-    {0x6045, "bswap"},                         // cc
-    {0x6045, "bswap"},                         // cd
-    {0x6045, "bswap"},                         // ce
-    {0x6045, "bswap"},                         // cf
-    {0x0037, "/addsubpd/addsubps"},            // d0
-    {0x002D, "psrlw"},                         // d1
-    {0x002D, "psrld"},                         // d2
-    {0x002D, "psrlq"},                         // d3
-    {0x002D, "paddq"},                         // d4
-    {0x002D, "pmullw"},                        // d5
-    {0x022D, "/movq/movdq2q/movq2dq"},         // d6
-    {0x202C, "pmovmskb"},                      // d7
-    {0x002D, "psubusb"},                       // d8
-    {0x002D, "psubusw"},                       // d9
-    {0x002D, "pminub"},                        // da
-    {0x002D, "pand"},                          // db
-    {0x002D, "paddusb"},                       // dc
-    {0x002D, "paddusw"},                       // dd
-    {0x002D, "pmaxub"},                        // de
-    {0x002D, "pandn"},                         // df
-    {0x002D, "pavgb"},                         // e0
-    {0x002D, "psraw"},                         // e1
-    {0x002D, "psrad"},                         // e2
-    {0x002D, "pavgw"},                         // e3
-    {0x002D, "pmulhuw"},                       // e4
-    {0x002D, "pmulhw"},                        // e5
-    {0x0037, "/cvttpd2dq/cvtpd2dq/cvtdq2pd"},  // e6
-    {0x022D, "movntq/movntdq"},                // e7
-    {0x002D, "psubsb"},                        // e8
-    {0x002D, "psubsw"},                        // e9
-    {0x002D, "pminsw"},                        // ea
-    {0x002D, "por"},                           // eb
-    {0x002D, "paddsb"},                        // ec
-    {0x002D, "paddsw"},                        // ed
-    {0x002D, "pmaxsw"},                        // ee
-    {0x002D, "pxor"},                          // ef
-    {0x0037, "//lddqu"},                       // f0
-    {0x002D, "psllw"},                         // f1
-    {0x002D, "pslld"},                         // f2
-    {0x002D, "psllq"},                         // f3
-    {0x002D, "pmuludq"},                       // f4
-    {0x002D, "pmaddwd"},                       // f5
-    {0x002D, "psadbw"},                        // f6
-    {0x002D, "maskmovq/maskmovdqu"},           // f7
-    {0x002D, "psubb"},                         // f8
-    {0x002D, "psubw"},                         // f9
-    {0x002D, "psubd"},                         // fa
-    {0x002D, "psubq"},                         // fb
-    {0x002D, "paddb"},                         // fc
-    {0x002D, "paddw"},                         // fd
-    {0x002D, "paddd"},                         // fe
-    {0xFFFF, ""},                              // ff
+     "sfence"},                                        // ae
+    {0x20E4, "imul"},                                  // af
+    {0x4211, "cmpxchg"},                               // b0
+    {0x42E4, "cmpxchg"},                               // b1
+    {0x2024, "lss"},                                   // b2
+    {0x42E4, "btr"},                                   // b3
+    {0x2024, "lfs"},                                   // b4
+    {0x2024, "lgs"},                                   // b5
+    {0x2154, "movzx"},                                 // b6
+    {0x215C, "movzx"},                                 // b7
+    {0xFFFF, ""},                                      // b8
+    {0xFFFF, ""},                                      // b9
+    {0x45A0, "||||bt|bts|btr|btc"},                    // ba
+    {0x42E4, "btc"},                                   // bb
+    {0x20E4, "bsf"},                                   // bc
+    {0x20E4, "bsr"},                                   // bd
+    {0x2154, "movsx"},                                 // be
+    {0x215C, "movsx"},                                 // bf
+    {0x4211, "xadd"},                                  // c0
+    {0x42E4, "xadd"},                                  // c1
+    {0x0477, "cmpPS"},                                 // c2
+    {0x02E4, "movnti"},                                // c3
+    {0x041D, "pinsrw"},                                // c4
+    {0x242C, "pextrw"},                                // c5
+    {0x0437, "shufPS"},                                // c6
+    {0xA128, "|cmpxchg8b||||||:||||||rdrand|rdseed"},  // c7
+    {0x6045, "bswap"},                                 // c8
+    {0x6045, "bswap"},                                 // c9
+    {0x6045, "bswap"},                                 // ca
+    {0x6045, "bswap"},                                 // cb
+    {0x6045, "bswap"},                                 // cc
+    {0x6045, "bswap"},                                 // cd
+    {0x6045, "bswap"},                                 // ce
+    {0x6045, "bswap"},                                 // cf
+    {0x0037, "/addsubpd/addsubps"},                    // d0
+    {0x002D, "psrlw"},                                 // d1
+    {0x002D, "psrld"},                                 // d2
+    {0x002D, "psrlq"},                                 // d3
+    {0x002D, "paddq"},                                 // d4
+    {0x002D, "pmullw"},                                // d5
+    {0x022D, "/movq/movdq2q/movq2dq"},                 // d6
+    {0x202C, "pmovmskb"},                              // d7
+    {0x002D, "psubusb"},                               // d8
+    {0x002D, "psubusw"},                               // d9
+    {0x002D, "pminub"},                                // da
+    {0x002D, "pand"},                                  // db
+    {0x002D, "paddusb"},                               // dc
+    {0x002D, "paddusw"},                               // dd
+    {0x002D, "pmaxub"},                                // de
+    {0x002D, "pandn"},                                 // df
+    {0x002D, "pavgb"},                                 // e0
+    {0x002D, "psraw"},                                 // e1
+    {0x002D, "psrad"},                                 // e2
+    {0x002D, "pavgw"},                                 // e3
+    {0x002D, "pmulhuw"},                               // e4
+    {0x002D, "pmulhw"},                                // e5
+    {0x0037, "/cvttpd2dq/cvtpd2dq/cvtdq2pd"},          // e6
+    {0x022D, "movntq/movntdq"},                        // e7
+    {0x002D, "psubsb"},                                // e8
+    {0x002D, "psubsw"},                                // e9
+    {0x002D, "pminsw"},                                // ea
+    {0x002D, "por"},                                   // eb
+    {0x002D, "paddsb"},                                // ec
+    {0x002D, "paddsw"},                                // ed
+    {0x002D, "pmaxsw"},                                // ee
+    {0x002D, "pxor"},                                  // ef
+    {0x0037, "//lddqu"},                               // f0
+    {0x002D, "psllw"},                                 // f1
+    {0x002D, "pslld"},                                 // f2
+    {0x002D, "psllq"},                                 // f3
+    {0x002D, "pmuludq"},                               // f4
+    {0x002D, "pmaddwd"},                               // f5
+    {0x002D, "psadbw"},                                // f6
+    {0x002D, "maskmovq/maskmovdqu"},                   // f7
+    {0x002D, "psubb"},                                 // f8
+    {0x002D, "psubw"},                                 // f9
+    {0x002D, "psubd"},                                 // fa
+    {0x002D, "psubq"},                                 // fb
+    {0x002D, "paddb"},                                 // fc
+    {0x002D, "paddw"},                                 // fd
+    {0x002D, "paddd"},                                 // fe
+    {0xFFFF, ""},                                      // ff
 };
 
 // Index of name in kNames; a name missing from the list stops the compilation.

@@ -213,6 +213,7 @@ void PutRmOperand(const X86Instruction& in, Line& line) {
     }
     return;
   }
+  if (in.opcode == 0x0FC7) return line.Put(in.operand16 ? kRegs16[in.rm] : kRegs32[in.rm]);
   switch (kind) {
     case kModRm8:
       return line.Put(kRegs8[in.rm]);

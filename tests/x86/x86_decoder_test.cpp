@@ -84,6 +84,8 @@ TEST(X86DecoderTest, InvalidFormsAreRejected) {
       {0x0F, 0x6C, 0xC1},        // punpcklqdq needs 0x66
       {0x0F, 0x0F, 0xC1, 0x00},  // unknown 3DNow! suffix
       {0x0F, 0xFF},
+      {0x0F, 0xC7, 0xC8},  // cmpxchg8b with a register
+      {0x0F, 0xC7, 0x30},  // rdrand with memory
   };
   for (const auto& bytes : cases) {
     const X86Instruction in = Decode(bytes);

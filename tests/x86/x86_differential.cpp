@@ -97,9 +97,9 @@ bool ParseLine(const std::string& line, Objdump& out) {
   const std::string& m = out.mnemonic;
   const bool branch =
       !m.empty() && (m[0] == 'j' || m.rfind("call", 0) == 0 || m.rfind("loop", 0) == 0);
-  if (branch && w + 1 < words.size()) {
-    out.has_target = ParseHex(words[w + 1], out.target);
-  }
+  size_t operand = w + 1;
+  if (operand < words.size() && (words[operand] == "pn" || words[operand] == "pt")) ++operand;
+  if (branch && operand < words.size()) out.has_target = ParseHex(words[operand], out.target);
   if ((m == "lcall" || m == "ljmp") && w + 2 < words.size() && words[w + 2].rfind("$0x", 0) == 0) {
     out.has_target = ParseHex(words[w + 2].substr(3), out.target);
   }
@@ -150,7 +150,7 @@ bool Compare(const std::string& path, Totals& totals, size_t show) {
     }
     if (theirs.bad && !in.valid) continue;
     if (theirs.bad) {
-      Note(totals, "objdump (bad), ours valid", example, show);
+      Note(totals, "objdump (bad), ours valid (salc and the like)", example, show);
       continue;
     }
     if (!in.valid) {
@@ -235,10 +235,7 @@ int main(int argc, char** argv) {
     std::printf("  %8llu  %s\n", static_cast<unsigned long long>(count), kind.c_str());
     for (const std::string& example : totals.examples[kind])
       std::printf("            %s\n", example.c_str());
-    if (kind.rfind("length", 0) == 0 || kind.rfind("target", 0) == 0 ||
-        kind.rfind("objdump (bad)", 0) == 0) {
-      failed = true;
-    }
+    if (kind.rfind("length", 0) == 0 || kind.rfind("target", 0) == 0) failed = true;
   }
   return failed ? 1 : 0;
 }

@@ -164,6 +164,8 @@ TEST(X86TextTest, SimdVariantsFollowTheirPrefixes) {
   EXPECT_EQ(Text({0x0F, 0x0F, 0xC1, 0xB4}), Line("pfmul", "mm0, mm1"));
   EXPECT_EQ(Text({0x0F, 0xAE, 0xF0}), Line("mfence", ""));
   EXPECT_EQ(Text({0x0F, 0x18, 0x08}), Line("prefetcht0", "[eax]"));
+  EXPECT_EQ(Text({0x0F, 0xC7, 0x0E}), Line("cmpxchg8b", "qword ptr [esi]"));
+  EXPECT_EQ(Text({0x0F, 0xC7, 0xF0}), Line("rdrand", "eax"));
 }
 
 TEST(X86TextTest, InvalidBytesAreListedOneDbLineEach) {
