@@ -128,10 +128,14 @@ size_t MnemonicText(const X86Instruction& in, char* out, size_t capacity) {
   if (in.opcode == 0x0F0F) {
     name = x86::ThreeDNowName(in.suffix);
   } else {
+    static const std::array<bool, 256> kChoices = [] {
+      std::array<bool, 256> choices{};
+      for (int i = 0; i < 256; ++i)
+        choices[i] = x86::MnemonicName(i).find_first_of("/:|-") != std::string_view::npos;
+      return choices;
+    }();
     name = x86::MnemonicName(in.mnemonic);
-    if (name.find_first_of("/:|") != std::string_view::npos || (IsX87(in) && in.mod == 3)) {
-      name = SelectMnemonic(name, in);
-    }
+    if (kChoices[in.mnemonic]) name = SelectMnemonic(name, in);
   }
   if (IsX87(in)) Put(out, capacity, at, 'f');
   const bool double_prefix = in.operand16 || in.repne;

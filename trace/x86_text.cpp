@@ -56,6 +56,7 @@ class Line {
     while (count > 0)
       Put(digits[--count]);
   }
+  void Clear() { size_ = 0; }
   void PadTo(size_t column) {
     while (size_ < column)
       Put(' ');
@@ -290,13 +291,14 @@ void PutOperands(const X86Instruction& in, Line& line, std::string_view target_l
   if (in.imm_size != 0 && in.opcode != 0x0F0F) {
     PutImmediate(in, parts[count++], target_label);
   } else if (in.opcode == 0xFF && !target_label.empty() && count == 1) {
-    parts[0] = Line();
+    parts[0].Clear();
     parts[0].Put(target_label);
   }
-  if ((in.flags & kDirection) && count >= 2) std::swap(parts[0], parts[1]);
+  int order[3] = {0, 1, 2};
+  if ((in.flags & kDirection) && count >= 2) std::swap(order[0], order[1]);
   for (int i = 0; i < count; ++i) {
     if (i) line.Put(", ");
-    line.Put(parts[i].view());
+    line.Put(parts[order[i]].view());
   }
   switch (in.opcode) {
     case 0xD0:
