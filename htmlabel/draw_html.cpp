@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -17,6 +18,7 @@ constexpr unsigned kBaseFormat = text_format::kSingleLine | text_format::kBottom
 constexpr int kListStep = 12;                       // pixels per list level
 constexpr int kMaxNumber = 1000000;                 // numbers in attributes saturate here
 constexpr int kMaxFontSize = 1000;                  // points; larger sizes are taken as this
+constexpr size_t kMaxFaceName = 31;                 // the system's limit for a font's face name
 constexpr int kMaxListLevel = 10000;                // deeper lists indent no further
 constexpr std::int64_t kCoordinateLimit = 1 << 29;  // every position stays within this
 constexpr int kGradientSteps = 64;
@@ -144,7 +146,8 @@ class Layout {
   Color anchor_font_saved_ = clBlack;
 
   bool in_anchor_ = false;
-  std::string anchor_target_;
+  // Targets are shared, not copied: one can be as long as the markup.
+  std::shared_ptr<const std::string> anchor_target_;
   bool hidden_ = false;
   bool shadow_ = false;
   bool error_mark_ = false;
@@ -180,7 +183,8 @@ class Layout {
   int anchor_top_ = 0;
   bool anchor_pending_ = false;
   int pending_index_ = -1;
-  std::string hit_target_;
+  std::shared_ptr<const std::string> hit_target_;
+  std::shared_ptr<const std::string> focused_target_;
   int hit_index_ = -1;
   Rect hit_box_;
   bool hit_box_known_ = false;
@@ -305,7 +309,7 @@ bool Layout::Run(std::string_view markup) {
     const int min_height = GhHeight();
     line_height_ = min_height;
     const bool saved_in_anchor = in_anchor_;
-    const std::string saved_target = anchor_target_;
+    const std::shared_ptr<const std::string> saved_target = anchor_target_;
     const int saved_anchor_number = anchor_number_;
     const int saved_list_level = list_level_;
 
@@ -351,8 +355,9 @@ bool Layout::Run(std::string_view markup) {
   }
 
   results_.AnchorCount = anchor_number_;
+  if (focused_target_) results_.FocusedAnchor = *focused_target_;
   if (on_anchor_) {
-    results_.AnchorAtMouse = hit_target_;
+    results_.AnchorAtMouse = hit_target_ ? *hit_target_ : std::string();
     results_.AnchorIndexAtMouse = hit_index_;
     if (hit_box_known_) results_.AnchorBounds = hit_box_;
   }
@@ -434,10 +439,10 @@ void Layout::Pass(std::string_view& source, const Rect& line, bool measuring, bo
           canvas_.DrawText(text, &measured, format_ | text_format::kCalcRect);
           width = measured.right - measured.left;
           if (in_anchor_ && anchor_number_ == args_.FocusIndex + 1) {
-            results_.FocusedAnchor = anchor_target_;
+            focused_target_ = anchor_target_;
           }
           if (error_mark_) DrawErrorMark(text_box.left, measured.right, text_box.bottom);
-          draw_x_ = measured.right;
+          draw_x_ = Bounded(measured.right);
         }
 
         const bool fits = x_ < available || width >= available;
@@ -704,7 +709,7 @@ void Layout::StartAnchor(std::string_view tag, bool drawing) {
   if (!args_.Selected && (args_.HoverFontColor == clNone || !hovered || !args_.HoverOnly)) {
     font_.color = args_.URLColor;
   }
-  anchor_target_ = std::string(Quoted(tag, 0));
+  anchor_target_ = std::make_shared<const std::string>(Quoted(tag, 0));
   in_anchor_ = true;
   if (hit_testing_) {
     anchor_left_ = box_.left + x_;
@@ -805,7 +810,9 @@ void Layout::FontTag(const std::string& upper, bool drawing) {
   const std::string_view attributes =
       upper.size() > 5 ? std::string_view(upper).substr(5) : std::string_view();
   std::string_view value;
-  if (FindAttribute(attributes, "FACE", &value)) font_.name = std::string(value);
+  if (FindAttribute(attributes, "FACE", &value)) {
+    font_.name = std::string(value.substr(0, kMaxFaceName));
+  }
   if (FindAttribute(attributes, " COLOR", &value) && !args_.Selected && !value.empty()) {
     font_.color = ParseColor(value);
   }

@@ -312,3 +312,29 @@ TEST_F(DrawHtmlTest, HostileMarkupLaysOutInBoundedTime) {
 
 }  // namespace
 }  // namespace htmlabel
+
+namespace htmlabel {
+namespace {
+
+// Targets and face names as long as the markup are not copied per line.
+TEST(DrawHtmlScaleTest, LongTargetsAndFaceNamesOverManyLines) {
+  TestSurface surface(/*record=*/false);
+  std::string markup = "<A href=\"" + std::string(200000, 't') + "\"><FONT face=\"" +
+                       std::string(200000, 'f') + "\">";
+  for (int i = 0; i < 50000; ++i)
+    markup += "x<BR>";
+  DrawHtmlArgs args;
+  args.Bounds = Rect{0, 0, 100, 1 << 28};
+  args.FocusIndex = 0;
+  DrawHtmlResults results;
+  const auto start = std::chrono::steady_clock::now();
+  DrawHTML(surface, markup, args, results);
+  const auto seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 20.0);
+  EXPECT_EQ(results.FocusedAnchor.size(), 200000u);
+  EXPECT_EQ(results.ExtentY, 50000 * 16);  // 8-point glyphs are 16 high
+}
+
+}  // namespace
+}  // namespace htmlabel
