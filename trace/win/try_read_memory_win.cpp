@@ -55,8 +55,11 @@ using AddHandlerFunction = PVOID(WINAPI*)(ULONG, PVECTORED_EXCEPTION_HANDLER);
 // leave it, and nothing in it throws.
 LONG CALLBACK GuardedCopyHandler(EXCEPTION_POINTERS* pointers) noexcept {
   const DWORD code = pointers->ExceptionRecord->ExceptionCode;
+  // Wine under a user-mode emulator reports a faulting access as an illegal instruction;
+  // the copying instruction itself is never illegal, so that code means the same here.
   if (code != EXCEPTION_ACCESS_VIOLATION && code != EXCEPTION_GUARD_PAGE &&
-      code != EXCEPTION_IN_PAGE_ERROR)
+      code != EXCEPTION_IN_PAGE_ERROR && code != EXCEPTION_ILLEGAL_INSTRUCTION &&
+      code != EXCEPTION_PRIV_INSTRUCTION)
     return EXCEPTION_CONTINUE_SEARCH;
   const auto eip = static_cast<uintptr_t>(pointers->ContextRecord->Eip);
   if (eip < reinterpret_cast<uintptr_t>(kGuardedCopyFaultBegin) ||
@@ -116,11 +119,21 @@ bool IsReadable(uintptr_t address, uint32_t count) {
   return true;
 }
 
+const Reader& CurrentReader() {
+  static const Reader reader = ResolveReader();
+  return reader;
+}
+
 }  // namespace
+
+bool GuardedCopyMemory(void* target, const void* source, uint32_t count) {
+  if (!CurrentReader().guarded) return false;
+  return GuardedCopy(target, source, count) != 0;
+}
 
 bool TryReadMemory(const void* address, void* buffer, uint32_t count) {
   if (address == nullptr) return false;
-  static const Reader reader = ResolveReader();
+  const Reader& reader = CurrentReader();
   if (count == 0) return true;
   if (reader.guarded) {
     // The check keeps guard pages (thread stacks) intact; the handler covers memory that
