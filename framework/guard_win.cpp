@@ -24,6 +24,7 @@ struct PendingFault {
   int depth = 0;
   DWORD code = 0;
   DWORD address = 0;
+  bool target_known = false;
   DWORD access = 0;
   DWORD target = 0;
 };
@@ -43,24 +44,60 @@ bool InOurImage(DWORD address) {
   return address - base < size;
 }
 
+// True when the instruction at address (in our image) is DIV or IDIV:
+// opcode F6 or F7 with ModRM reg 6 or 7, after any prefixes.
+bool IsIntegerDivision(DWORD address) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(address);
+  int i = 0;
+  while (i < 4 && (bytes[i] == 0x66 || bytes[i] == 0xF0 || bytes[i] == 0x2E || bytes[i] == 0x36 ||
+                   bytes[i] == 0x3E || bytes[i] == 0x26 || bytes[i] == 0x64 || bytes[i] == 0x65)) {
+    ++i;
+  }
+  if (bytes[i] != 0xF6 && bytes[i] != 0xF7) return false;
+  const int reg = (bytes[i + 1] >> 3) & 7;
+  return reg == 6 || reg == 7;
+}
+
 LONG CALLBACK RedirectFault(EXCEPTION_POINTERS* pointers) {
   PendingFault& fault = t_fault;
   if (fault.depth == 0) return EXCEPTION_CONTINUE_SEARCH;
   const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
   CONTEXT* context = pointers->ContextRecord;
-  switch (record->ExceptionCode) {
+  DWORD code = record->ExceptionCode;
+  switch (code) {
     case EXCEPTION_ACCESS_VIOLATION:
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
     case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
       break;
     default:
       return EXCEPTION_CONTINUE_SEARCH;
   }
   if (!InOurImage(context->Eip)) return EXCEPTION_CONTINUE_SEARCH;
-  fault.code = record->ExceptionCode;
+  if (code == EXCEPTION_FLT_INVALID_OPERATION || code == EXCEPTION_FLT_DIVIDE_BY_ZERO) {
+    // The same emulators report an integer division fault as a floating
+    // point one: only a DIV or IDIV at the fault point is ours to raise.
+    if (!IsIntegerDivision(context->Eip)) return EXCEPTION_CONTINUE_SEARCH;
+    code = EXCEPTION_INT_DIVIDE_BY_ZERO;
+  }
+  bool target_known = record->NumberParameters >= 2;
+  if (code == EXCEPTION_ILLEGAL_INSTRUCTION) {
+    // Where Wine runs under an emulator that does not pass the processor's
+    // trap number on, a memory fault arrives as an illegal instruction.
+    // Our compiler emits only UD2 (0F 0B) as a deliberately illegal
+    // instruction; anything else that "is illegal" was a memory access.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(context->Eip);
+    if (bytes[0] == 0x0F && bytes[1] == 0x0B) return EXCEPTION_CONTINUE_SEARCH;
+    code = EXCEPTION_ACCESS_VIOLATION;
+    target_known = false;
+  }
+  fault.code = code;
   fault.address = context->Eip;
-  fault.access = record->NumberParameters >= 2 ? record->ExceptionInformation[0] : 0;
-  fault.target = record->NumberParameters >= 2 ? record->ExceptionInformation[1] : 0;
+  fault.target_known = target_known;
+  fault.access = target_known ? record->ExceptionInformation[0] : 0;
+  fault.target = target_known ? record->ExceptionInformation[1] : 0;
   // The stub pushes ECX as its return address: one past the faulting
   // instruction, so that the unwinder (which looks up return address - 1)
   // finds the faulting instruction's own unwind and landing-pad entries.
@@ -78,6 +115,9 @@ extern "C" __attribute__((used, noinline, force_align_arg_pointer)) void fw_rais
   const std::string at = " at address " + HexAddress(fault.address);
   switch (fault.code) {
     case EXCEPTION_ACCESS_VIOLATION: {
+      if (!fault.target_known) {
+        throw EAccessViolation("Access violation" + at, fault.code, fault.address);
+      }
       const char* kind = fault.access == 0   ? "Read of"
                          : fault.access == 8 ? "Execution of"
                                              : "Write of";

@@ -98,7 +98,8 @@ LRESULT TWinControl::DefaultHandler(UINT message, WPARAM wparam, LPARAM lparam) 
 LRESULT TWinControl::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_COMMAND && lparam) {
     if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(lparam))) {
-      child->Command(HIWORD(wparam));
+      // The control is the sender of whatever its notification raises.
+      CallGuarded(child, [&] { child->Command(HIWORD(wparam)); });
       return 0;
     }
   }
