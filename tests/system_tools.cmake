@@ -13,3 +13,10 @@ add_unit_test_program(system_tools_tests
     system_tools/message_window_win_test.cpp
   LIBS trace
 )
+
+if(WIN32)
+  add_unit_test_program(guarded_copy_tests
+    WIN_SOURCES system_tools/guarded_copy_win_test.cpp
+    LIBS trace
+  )
+endif()
