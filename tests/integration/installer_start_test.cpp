@@ -1,5 +1,5 @@
-// The installer started as a user starts it: its window appears with its
-// caption and size, and closing the window ends the program normally.
+// The installer started as a user starts it: its welcome window appears with
+// its caption and size, and closing the window ends the program normally.
 #include <gtest/gtest.h>
 
 #include "tests/integration/window_driver.h"
@@ -15,7 +15,7 @@ TEST(InstallerStart, WindowAppearsAndClosingEndsTheProgram) {
   ASSERT_TRUE(installer.Start("\"" + folder + "install.exe\"", folder));
 
   HWND window =
-      driver::WaitForTopLevelWindow("Adrelo Installation", installer.id(), kStartTimeoutMs);
+      driver::WaitForTopLevelWindow("Tomewright Installation", installer.id(), kStartTimeoutMs);
   ASSERT_NE(window, nullptr) << "no installer window";
   const SIZE client = driver::ClientSize(window);
   EXPECT_EQ(client.cx, 497);

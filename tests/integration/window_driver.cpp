@@ -83,3 +83,48 @@ std::string ExecutableFolder() {
 }
 
 }  // namespace driver
+
+namespace driver {
+
+namespace {
+
+struct ChildSearch {
+  const std::string* text;
+  HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND window, LPARAM lparam) {
+  auto* search = reinterpret_cast<ChildSearch*>(lparam);
+  if (WindowText(window) != *search->text) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindChildWindow(HWND parent, const std::string& text) {
+  ChildSearch search{&text, nullptr};
+  EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FocusedWindow(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+void PressKey(HWND window, WORD key) {
+  HWND target = FocusedWindow(window);
+  if (!target) target = window;
+  const UINT scan = MapVirtualKeyA(key, 0);
+  PostMessageA(target, WM_KEYDOWN, key, 1 | (scan << 16));
+  PostMessageA(target, WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+}
+
+void PressButton(HWND button) {
+  PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+}  // namespace driver

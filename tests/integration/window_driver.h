@@ -44,3 +44,20 @@ SIZE ClientSize(HWND window);
 std::string ExecutableFolder();
 
 }  // namespace driver
+
+namespace driver {
+
+// The first child window (at any depth) whose text is exactly text, or null.
+HWND FindChildWindow(HWND parent, const std::string& text);
+
+// The window that has the keyboard focus in the thread owning window, or null.
+HWND FocusedWindow(HWND window);
+
+// Presses a key in the focused window of window's thread (posted WM_KEYDOWN
+// and WM_KEYUP, as a keyboard would deliver them).
+void PressKey(HWND window, WORD key);
+
+// Presses a button as a click would (BM_CLICK, posted).
+void PressButton(HWND button);
+
+}  // namespace driver
