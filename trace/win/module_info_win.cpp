@@ -119,10 +119,16 @@ std::string ModuleFileName(uint32_t module) {
     const DWORD length = GetModuleFileNameA(AsModule(module), name, MAX_PATH);
     return std::string(name, length > MAX_PATH ? MAX_PATH : length);
   }
-  std::vector<wchar_t> wide(32768);
-  const DWORD length =
-      GetModuleFileNameW(AsModule(module), wide.data(), static_cast<DWORD>(wide.size()));
-  if (length == 0 || length >= wide.size()) return {};
+  // Most paths fit the first buffer; a truncated one is read again into the longest.
+  std::vector<wchar_t> wide(MAX_PATH + 1);
+  DWORD length = 0;
+  for (;;) {
+    length = GetModuleFileNameW(AsModule(module), wide.data(), static_cast<DWORD>(wide.size()));
+    if (length == 0) return {};
+    if (length < wide.size() - 1) break;
+    if (wide.size() >= 32768) return {};
+    wide.resize(32768);
+  }
   const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(length), nullptr,
                                         0, nullptr, nullptr);
   if (bytes <= 0) return {};
