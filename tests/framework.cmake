@@ -11,6 +11,7 @@ add_unit_test_program(framework_tests
     framework/description_loader_test.cpp
   WIN_SOURCES
     framework/exception_routing_win_test.cpp
+    framework/picture_win_test.cpp
   LIBS ${framework_test_libs}
 )
 target_compile_definitions(framework_tests PRIVATE
