@@ -12,6 +12,7 @@ add_unit_test_program(framework_tests
   WIN_SOURCES
     framework/exception_routing_win_test.cpp
     framework/picture_win_test.cpp
+    framework/form_win_test.cpp
   LIBS ${framework_test_libs}
 )
 target_compile_definitions(framework_tests PRIVATE
