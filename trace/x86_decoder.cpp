@@ -28,11 +28,19 @@ struct Cursor {
   bool Has(size_t count) const { return at + count <= limit; }
   uint8_t Byte() { return bytes[at++]; }
   uint32_t Value(size_t count) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < count; ++i)
-      value |= static_cast<uint32_t>(bytes[at + i]) << (8 * i);
+    const uint8_t* p = bytes + at;
     at += count;
-    return value;
+    switch (count) {
+      case 1:
+        return p[0];
+      case 2:
+        return p[0] | static_cast<uint32_t>(p[1]) << 8;
+      case 4:
+        return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+               static_cast<uint32_t>(p[3]) << 24;
+      default:
+        return 0;
+    }
   }
 };
 
@@ -107,6 +115,15 @@ struct FormChecks {
 };
 
 const FormChecks kChecks;
+
+// Opcodes (one-byte, then 0x0F xx) whose operands after the ModR/M byte are not a plain
+// immediate: far pointers, enter, moffs and the 3DNow! suffix.
+constexpr std::array<bool, 512> kSpecialOperand = [] {
+  std::array<bool, 512> special{};
+  for (int op : {0x9A, 0xEA, 0xC8, 0xA0, 0xA1, 0xA2, 0xA3, 0x100 + 0x0F})
+    special[op] = true;
+  return special;
+}();
 
 void Invalidate(X86Instruction& out, size_t length) {
   out.valid = false;
@@ -263,42 +280,45 @@ void DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
   Cursor c(bytes, available);
 
   // Prefixes.
-  uint8_t op = 0;
-  for (;;) {
-    if (!c.Has(1)) return Invalidate(out, c.at);
-    op = c.Byte();
+  static constexpr std::array<bool, 256> kPrefix = [] {
+    std::array<bool, 256> prefix{};
+    for (uint8_t b : {0x26, 0x2E, 0x36, 0x3E, 0x64, 0x65, 0x66, 0x67, 0xF0, 0xF2, 0xF3})
+      prefix[b] = true;
+    return prefix;
+  }();
+  if (!c.Has(1)) return Invalidate(out, c.at);
+  uint8_t op = c.Byte();
+  while (kPrefix[op]) {
     switch (op) {
       case 0x66:
         out.operand16 = true;
-        continue;
+        break;
       case 0x67:
         out.address16 = true;
-        continue;
+        break;
       case 0xF0:
         out.lock = true;
-        continue;
+        break;
       case 0xF2:
         out.repne = true;
         out.rep = false;
-        continue;
+        break;
       case 0xF3:
         out.rep = true;
         out.repne = false;
-        continue;
+        break;
       case 0x26:
       case 0x2E:
       case 0x36:
       case 0x3E:
         out.segment = static_cast<int8_t>((op >> 3) & 3);
-        continue;
-      case 0x64:
-      case 0x65:
+        break;
+      default:  // 0x64, 0x65
         out.segment = static_cast<int8_t>(op - 0x60);
-        continue;
-      default:
         break;
     }
-    break;
+    if (!c.Has(1)) return Invalidate(out, c.at);
+    op = c.Byte();
   }
 
   // Opcode.
@@ -398,7 +418,13 @@ void DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
     default:
       break;
   }
-  if (out.opcode == 0x9A || out.opcode == 0xEA) {
+  if (!kSpecialOperand[out.opcode >= 0x100 ? 256 + (out.opcode & 0xFF) : op]) {
+    if (imm_size != 0) {
+      if (!c.Has(imm_size)) return Invalidate(out, c.at);
+      out.imm = c.Value(imm_size);
+      out.imm_size = static_cast<uint8_t>(imm_size);
+    }
+  } else if (out.opcode == 0x9A || out.opcode == 0xEA) {
     const size_t offset_size = out.operand16 ? 2 : 4;
     if (!c.Has(offset_size + 2)) return Invalidate(out, c.at);
     out.imm = c.Value(offset_size);
@@ -418,10 +444,6 @@ void DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
     if (!c.Has(1)) return Invalidate(out, c.at);
     out.suffix = c.Byte();
     if (ThreeDNowName(out.suffix).empty()) return Invalidate(out, c.at);
-  } else if (imm_size != 0) {
-    if (!c.Has(imm_size)) return Invalidate(out, c.at);
-    out.imm = c.Value(imm_size);
-    out.imm_size = static_cast<uint8_t>(imm_size);
   }
 
   out.valid = true;
