@@ -11,10 +11,10 @@ namespace {
 
 using namespace x86;
 
-constexpr const char* kRegs8[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
-constexpr const char* kRegs16[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
-constexpr const char* kRegs32[8] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
-constexpr const char* kSegs[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
+constexpr std::string_view kRegs8[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
+constexpr std::string_view kRegs16[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
+constexpr std::string_view kRegs32[8] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
+constexpr std::string_view kSegs[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
 constexpr char kHex[] = "0123456789abcdef";
 
 constexpr size_t kMnemonicColumn = 19;  // operands start here
@@ -28,12 +28,16 @@ class Line {
     if (size_ < sizeof(text_)) text_[size_++] = c;
   }
   void Put(std::string_view s) {
-    for (char c : s)
-      Put(c);
+    const size_t count = s.size() < sizeof(text_) - size_ ? s.size() : sizeof(text_) - size_;
+    if (count == 0) return;
+    std::memcpy(text_ + size_, s.data(), count);
+    size_ += count;
   }
   void Hex8(uint32_t value) {
-    for (int shift = 28; shift >= 0; shift -= 4)
-      Put(kHex[(value >> shift) & 15]);
+    char digits[8];
+    for (int i = 0; i < 8; ++i)
+      digits[i] = kHex[(value >> (28 - 4 * i)) & 15];
+    Put(std::string_view(digits, 8));
   }
   void Number(int64_t value, bool show_plus) {
     if (value < 0) {
@@ -42,24 +46,27 @@ class Line {
       Put('+');
     }
     uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : value;
-    char digits[20];
-    int count = 0;
     if (magnitude <= 9) {
       Put(static_cast<char>('0' + magnitude));
       return;
     }
+    // Filled from the end: "$" and the digits then go in one copy.
+    char digits[17];
+    size_t first = sizeof(digits);
     while (magnitude != 0) {
-      digits[count++] = kHex[magnitude & 15];
+      digits[--first] = kHex[magnitude & 15];
       magnitude >>= 4;
     }
-    Put('$');
-    while (count > 0)
-      Put(digits[--count]);
+    digits[--first] = '$';
+    Put(std::string_view(digits + first, sizeof(digits) - first));
   }
   void Clear() { size_ = 0; }
   void PadTo(size_t column) {
-    while (size_ < column)
-      Put(' ');
+    if (column > sizeof(text_)) column = sizeof(text_);
+    if (size_ < column) {
+      std::memset(text_ + size_, ' ', column - size_);
+      size_ = column;
+    }
   }
   size_t size() const { return size_; }
   char back() const { return size_ ? text_[size_ - 1] : '\0'; }
@@ -178,7 +185,7 @@ void PutMemory(const X86Instruction& in, Line& line) {
     line.Put(':');
   }
   line.Put('[');
-  const char* const* regs = in.address16 ? kRegs16 : kRegs32;
+  const std::string_view* regs = in.address16 ? kRegs16 : kRegs32;
   bool any = false;
   if (in.base >= 0) {
     line.Put(regs[in.base]);
