@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "trace/x86_tables.h"
 
@@ -59,8 +60,13 @@ std::string_view Select(std::string_view entry, int variant, bool register_form,
 // Allowed r/m values (bit per value) by table, opcode, variant, form and reg field.
 struct FormTable {
   std::array<uint8_t, 2 * 256 * 4 * 2 * 8> mask{};
+  // The name chosen for any r/m value (offset in the entry << 8 | length), kByRm when
+  // the choice depends on r/m.
+  std::array<uint16_t, 2 * 256 * 4 * 2 * 8> chosen;
+  static constexpr uint16_t kByRm = 0xFFFF;
 
   FormTable() {
+    chosen.fill(kByRm);
     for (int table = 0; table < 2; ++table) {
       for (int op = 0; op < 256; ++op) {
         const int index = table ? x86::kTwoByteMnemonic[op] : x86::kOneByteMnemonic[op];
@@ -70,12 +76,19 @@ struct FormTable {
           for (int form = 0; form < 2; ++form) {
             for (int reg = 0; reg < 8; ++reg) {
               uint8_t bits = 0;
+              const std::string_view first = Select(entry, variant, form == 1, reg, 0, x87);
+              bool same = first.size() < 256 && first.data() - entry.data() < 255;
               for (int rm = 0; rm < 8; ++rm) {
-                if (entry.empty() || !Select(entry, variant, form == 1, reg, rm, x87).empty()) {
-                  bits |= static_cast<uint8_t>(1 << rm);
-                }
+                const std::string_view name = Select(entry, variant, form == 1, reg, rm, x87);
+                if (entry.empty() || !name.empty()) bits |= static_cast<uint8_t>(1 << rm);
+                same = same && name.data() == first.data() && name.size() == first.size();
               }
-              mask[Slot(table, op, variant, form, reg)] = bits;
+              const size_t slot = Slot(table, op, variant, form, reg);
+              mask[slot] = bits;
+              if (same) {
+                chosen[slot] =
+                    static_cast<uint16_t>((first.data() - entry.data()) << 8 | first.size());
+              }
             }
           }
         }
@@ -124,18 +137,43 @@ bool MnemonicFormAllowed(const X86Instruction& in) {
 size_t MnemonicText(const X86Instruction& in, char* out, size_t capacity) {
   size_t at = 0;
   if (capacity == 0) return 0;
+  // Per list entry: 1 when it chooses by prefix, form or member, 2 when it has placeholders.
+  static const std::array<uint8_t, 256> kKinds = [] {
+    std::array<uint8_t, 256> kinds{};
+    for (int i = 0; i < 256; ++i) {
+      const std::string_view entry = x86::MnemonicName(i);
+      if (entry.find_first_of("/:|-") != std::string_view::npos) kinds[i] |= 1;
+      if (entry.find_first_of("%SP") != std::string_view::npos) kinds[i] |= 2;
+    }
+    return kinds;
+  }();
   std::string_view name;
+  uint8_t kind = 2;
   if (in.opcode == 0x0F0F) {
     name = x86::ThreeDNowName(in.suffix);
   } else {
-    static const std::array<bool, 256> kChoices = [] {
-      std::array<bool, 256> choices{};
-      for (int i = 0; i < 256; ++i)
-        choices[i] = x86::MnemonicName(i).find_first_of("/:|-") != std::string_view::npos;
-      return choices;
-    }();
+    kind = kKinds[in.mnemonic];
     name = x86::MnemonicName(in.mnemonic);
-    if (kChoices[in.mnemonic]) name = SelectMnemonic(name, in);
+    if (kind & 1) {
+      // The choice is precomputed for the entry of the instruction's opcode.
+      const int table = in.opcode >= 0x100 ? 1 : 0;
+      const int op = in.opcode & 0xFF;
+      const bool register_form = in.has_modrm && in.mod == 3;
+      const uint16_t chosen =
+          (table ? x86::kTwoByteMnemonic[op] : x86::kOneByteMnemonic[op]) == in.mnemonic &&
+                  in.reg < 8
+              ? Forms().chosen[FormTable::Slot(table, op, Variant(in), register_form, in.reg)]
+              : FormTable::kByRm;
+      name = chosen != FormTable::kByRm ? name.substr(chosen >> 8, chosen & 0xFF)
+                                        : SelectMnemonic(name, in);
+    }
+  }
+  if (kind == 0 && !IsX87(in)) {
+    // A fixed name: one copy.
+    const size_t count = name.size() < capacity - 1 ? name.size() : capacity - 1;
+    std::memcpy(out, name.data(), count);
+    out[count] = '\0';
+    return count;
   }
   if (IsX87(in)) Put(out, capacity, at, 'f');
   const bool double_prefix = in.operand16 || in.repne;
