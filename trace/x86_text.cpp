@@ -60,13 +60,19 @@ class Line {
     digits[--first] = '$';
     Put(std::string_view(digits + first, sizeof(digits) - first));
   }
-  void Clear() { size_ = 0; }
+  void Truncate(size_t size) {
+    if (size < size_) size_ = size;
+  }
   void PadTo(size_t column) {
     if (column > sizeof(text_)) column = sizeof(text_);
-    if (size_ < column) {
+    if (size_ >= column) return;
+    if (column - size_ <= 32 && size_ + 32 <= sizeof(text_)) {
+      // Short gaps (the usual ones) take a fixed-size store.
+      std::memset(text_ + size_, ' ', 32);
+    } else {
       std::memset(text_ + size_, ' ', column - size_);
-      size_ = column;
     }
+    size_ = column;
   }
   size_t size() const { return size_; }
   char back() const { return size_ ? text_[size_ - 1] : '\0'; }
@@ -269,24 +275,43 @@ void PutImmediate(const X86Instruction& in, Line& line, std::string_view target_
 }
 
 void PutOperands(const X86Instruction& in, Line& line, std::string_view target_label) {
-  // Up to three operands: register, r/m (or moffs), immediate; swapped by the direction bit.
-  Line parts[3];
+  // Up to three operands: register, r/m (or moffs), immediate; the direction bit swaps the
+  // first two. Operands go straight into the line; only the two to be swapped are held.
+  const bool swap = (in.flags & kDirection) != 0;
+  Line held[2];
   int count = 0;
+  const size_t start = line.size();
+  auto put_held = [&](int held_count) {
+    if (held_count >= 2) {
+      line.Put(held[1].view());
+      line.Put(", ");
+    }
+    if (held_count >= 1) line.Put(held[0].view());
+  };
+  auto next = [&]() -> Line& {
+    const int i = count++;
+    if (swap) {
+      if (i < 2) return held[i];
+      if (i == 2) put_held(2);
+    }
+    if (i) line.Put(", ");
+    return line;
+  };
   const bool x87 = in.opcode >= 0xD8 && in.opcode <= 0xDF;
   const int reg_kind = in.flags & kRegMask;
   if (reg_kind == 7 && !in.has_modrm) {
     // in/out with dx: the accumulator and dx as two operands.
-    parts[count++].Put(in.opcode & 1 ? (in.operand16 ? "ax" : "eax") : "al");
-    parts[count++].Put("dx");
+    next().Put(in.opcode & 1 ? (in.operand16 ? "ax" : "eax") : "al");
+    next().Put("dx");
   } else if (reg_kind != 0 && !(x87 && in.mod != 3)) {
-    PutRegOperand(in, parts[count++]);
+    PutRegOperand(in, next());
   }
   const bool x87_pair = x87 && in.mod == 3 && reg_kind == 6;
   const bool fence = in.opcode == 0x0FAE && in.mod == 3;
   if (in.has_modrm && ((in.flags & kModRmMask) != 0 || x87_pair) && !fence) {
-    PutRmOperand(in, parts[count++]);
+    PutRmOperand(in, next());
   } else if (in.opcode >= 0xA0 && in.opcode <= 0xA3) {
-    Line& part = parts[count++];
+    Line& part = next();
     if (in.segment >= 0) {
       part.Put(kSegs[in.segment]);
       part.Put(':');
@@ -296,17 +321,14 @@ void PutOperands(const X86Instruction& in, Line& line, std::string_view target_l
     part.Put(']');
   }
   if (in.imm_size != 0 && in.opcode != 0x0F0F) {
-    PutImmediate(in, parts[count++], target_label);
+    PutImmediate(in, next(), target_label);
   } else if (in.opcode == 0xFF && !target_label.empty() && count == 1) {
-    parts[0].Clear();
-    parts[0].Put(target_label);
+    // The label replaces the only operand.
+    Line& only = swap ? held[0] : line;
+    only.Truncate(swap ? 0 : start);
+    only.Put(target_label);
   }
-  int order[3] = {0, 1, 2};
-  if ((in.flags & kDirection) && count >= 2) std::swap(order[0], order[1]);
-  for (int i = 0; i < count; ++i) {
-    if (i) line.Put(", ");
-    line.Put(parts[order[i]].view());
-  }
+  if (swap && count <= 2) put_held(count);
   switch (in.opcode) {
     case 0xD0:
     case 0xD1:
