@@ -69,12 +69,7 @@ bool TFont::SetProperty(std::string_view name, const PropertyValue& value) {
   }
   if (name == "Color") {
     TColor color;
-    if (value.kind == PropertyValue::Kind::kInteger) {
-      color = static_cast<TColor>(value.integer);
-    } else if (value.kind != PropertyValue::Kind::kIdentifier ||
-               !IdentToColor(value.text, &color)) {
-      return false;
-    }
+    if (!ValueAsColor(value, &color)) return false;
     SetColor(color);
     return true;
   }
