@@ -75,12 +75,4 @@ bool ValueAsString(const PropertyValue& value, std::string* out) {
   return true;
 }
 
-bool ValueAsColor(const PropertyValue& value, TColor* out) {
-  if (value.kind == PropertyValue::Kind::kInteger) {
-    *out = static_cast<TColor>(value.integer);
-    return true;
-  }
-  return value.kind == PropertyValue::Kind::kIdentifier && IdentToColor(value.text, out);
-}
-
 }  // namespace fw

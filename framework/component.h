@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/color.h"
 #include "framework/object.h"
 #include "framework/window_description.h"
 
@@ -66,7 +65,5 @@ bool ValueAsInteger(const PropertyValue& value, int* out);
 bool ValueAsBoolean(const PropertyValue& value, bool* out);
 // A string value.
 bool ValueAsString(const PropertyValue& value, std::string* out);
-// A colour: a number, or a colour name such as clNavy.
-bool ValueAsColor(const PropertyValue& value, TColor* out);
 
 }  // namespace fw

@@ -69,7 +69,12 @@ bool TFont::SetProperty(std::string_view name, const PropertyValue& value) {
   }
   if (name == "Color") {
     TColor color;
-    if (!ValueAsColor(value, &color)) return false;
+    if (value.kind == PropertyValue::Kind::kInteger) {
+      color = static_cast<TColor>(value.integer);
+    } else if (value.kind != PropertyValue::Kind::kIdentifier ||
+               !IdentToColor(value.text, &color)) {
+      return false;
+    }
     SetColor(color);
     return true;
   }
