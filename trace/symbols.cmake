@@ -1,4 +1,7 @@
 # Symbol data: the embedded block and the readers of map text, TD32 data and block files.
 target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/symbol_block_key.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/symbol_block_writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/map_text_writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/td32_writer.cpp
 )
