@@ -4,4 +4,10 @@ target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/symbol_block_writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/map_text_writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/td32_writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/map_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/map_file_publics.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mini_stream.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/symbol_block_reader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/map_text_reader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/td32_reader.cpp
 )
