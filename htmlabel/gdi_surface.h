@@ -1,0 +1,91 @@
+// The drawing surface of the markup renderer over a GDI device context: fonts
+// by description (created once per description and kept while the surface
+// lives), brush, pen, background mode, DrawTextA, fills, lines, the dotted
+// focus rectangle and clipping. Everything it selects or changes in the
+// device context is put back when it goes away.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+#include <vector>
+
+#include "framework/canvas.h"
+#include "htmlabel/drawing_surface.h"
+
+namespace htmlabel {
+
+// A DrawingSurface drawing on a device context it does not own.
+class GdiSurface : public DrawingSurface {
+ public:
+  // A surface on dc starting with font and a solid brush of brush_color.
+  GdiSurface(HDC dc, const Font& font, Color brush_color);
+  // Puts back the device context's font, brush, pen, clipping and text settings.
+  ~GdiSurface() override;
+  GdiSurface(const GdiSurface&) = delete;
+  GdiSurface& operator=(const GdiSurface&) = delete;
+
+  // The device context.
+  HDC Handle() const { return dc_; }
+  // The 0x00BBGGRR value GDI draws for a colour (system colours resolved).
+  static COLORREF ToRgb(Color color);
+
+  Font GetFont() const override { return font_; }
+  void SetFont(const Font& font) override { font_ = font; }
+  Color BrushColor() const override { return brush_color_; }
+  void SetBrushColor(Color color) override;
+  BrushStyle GetBrushStyle() const override { return brush_style_; }
+  void SetBrushStyle(BrushStyle style) override { brush_style_ = style; }
+  Pen GetPen() const override { return pen_; }
+  void SetPen(const Pen& pen) override { pen_ = pen; }
+  BackgroundMode GetBackgroundMode() const override { return mode_; }
+  void SetBackgroundMode(BackgroundMode mode) override { mode_ = mode; }
+  int DrawText(std::string_view text, Rect* rect, unsigned format) override;
+  Size TextExtent(std::string_view text) override;
+  void FillRect(const Rect& rect) override;
+  void Rectangle(const Rect& rect) override;
+  void MoveTo(int x, int y) override;
+  void LineTo(int x, int y) override;
+  void DrawFocusRect(const Rect& rect) override;
+  void SetClipRect(const Rect* rect) override;
+  int PixelsPerInch() const override { return pixels_per_inch_; }
+  Color SystemColor(int index) const override;
+  // Pictures come with the picture sources; until then nothing is drawn.
+  void DrawPicture(const SurfacePicture& picture, const Rect& rect) override;
+
+ private:
+  void SelectFont();
+  void SelectPen();
+  void SelectBrush();
+  void PrepareText();
+
+  HDC dc_;
+  int pixels_per_inch_;
+  Font font_;
+  Color brush_color_;
+  BrushStyle brush_style_ = BrushStyle::kSolid;
+  Pen pen_;
+  BackgroundMode mode_ = BackgroundMode::kTransparent;
+
+  // Fonts made so far, most recent last; the renderer switches between a few.
+  std::vector<std::pair<Font, fw::GdiObject>> fonts_;
+  int selected_font_ = -1;  // index in fonts_ of the selected font, -1 for none
+  fw::GdiObject pen_object_;
+  Pen selected_pen_;
+  bool pen_selected_ = false;
+  fw::GdiObject brush_object_;
+  Color selected_brush_ = clNone;
+  bool brush_selected_ = false;
+
+  // What the device context had at the start.
+  HGDIOBJ original_font_;
+  HGDIOBJ original_pen_;
+  HGDIOBJ original_brush_;
+  int original_mode_;
+  COLORREF original_text_color_;
+  COLORREF original_back_color_;
+  bool clip_saved_ = false;
+  HRGN original_clip_ = nullptr;  // null: there was no clipping region
+};
+
+}  // namespace htmlabel
