@@ -10,6 +10,8 @@ add_unit_test_program(htmlabel_tests
     htmlabel/html_entities_test.cpp
     htmlabel/html_color_test.cpp
     htmlabel/hint_text_test.cpp
+    htmlabel/label_layout_test.cpp
+    htmlabel/anchor_tracker_test.cpp
   LIBS htmlabel htmlabel_test_surface
 )
 target_compile_definitions(htmlabel_tests PRIVATE
