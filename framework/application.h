@@ -78,6 +78,15 @@ class TApplication : public TComponent {
   const std::string& Hint() const { return hint_; }
   // Sets the hint text and raises OnHint when it changed.
   void SetHint(std::string hint);
+  // Where the current hint goes, in screen coordinates.
+  POINT HintPos() const { return hint_pos_; }
+  // Sets where the current hint goes.
+  void SetHintPos(POINT pos) { hint_pos_ = pos; }
+  // Drops the current hint; the control under the mouse is asked again at
+  // the next mouse move.
+  void CancelHint();
+  // True once after CancelHint: the hint must be asked for again.
+  bool TakeHintCancel();
 
  private:
   bool ProcessMessage();
@@ -87,6 +96,8 @@ class TApplication : public TComponent {
   TForm* main_form_ = nullptr;
   bool terminated_ = false;
   std::string hint_;
+  POINT hint_pos_{};
+  bool hint_cancelled_ = false;
 };
 
 // The application object, or null before it is made and after it is gone.

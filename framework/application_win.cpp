@@ -146,4 +146,15 @@ void TApplication::SetHint(std::string hint) {
   if (OnHint) OnHint(this);
 }
 
+void TApplication::CancelHint() {
+  hint_cancelled_ = true;
+  SetHint(std::string());
+}
+
+bool TApplication::TakeHintCancel() {
+  const bool cancelled = hint_cancelled_;
+  hint_cancelled_ = false;
+  return cancelled;
+}
+
 }  // namespace fw

@@ -28,6 +28,13 @@ using TMouseMoveEvent = std::function<void(TObject* sender, unsigned keys, int x
 // Cursor identifiers as descriptions name them.
 enum class TCursor { crDefault, crArrow, crHandPoint, crIBeam };
 
+// What a control is asked when its hint is about to be shown.
+struct THintInfo {
+  std::string hint_str;  // the hint text; starts as the control's Hint
+  POINT cursor_pos{};    // the mouse position in the control's coordinates
+  POINT hint_pos{};      // where the hint goes, in screen coordinates
+};
+
 // A visible element placed on a parent window.
 class TControl : public TComponent {
  public:
@@ -127,6 +134,9 @@ class TControl : public TComponent {
   virtual void MouseEnter();
   // The mouse left the control.
   virtual void MouseLeave();
+  // The hint is about to be shown: the control may change its text and
+  // position; a result other than 0 suppresses it.
+  virtual int HintShow(THintInfo& info);
 
   // Called when the parent's font changed (follows it when ParentFont).
   void ParentFontChanged(const TFont& parent_font);

@@ -112,6 +112,10 @@ void TControl::MouseLeave() {
   if (OnMouseLeave) OnMouseLeave(this);
 }
 
+int TControl::HintShow(THintInfo&) {
+  return 0;
+}
+
 namespace {
 
 bool SetEvent(TComponent* control, const PropertyValue& value, TNotifyEvent* event) {

@@ -93,6 +93,7 @@ class TForm : public TWinControl {
   TGraphicControl* GraphicControlAt(int x, int y) const;
   void PaintControls(HDC dc, const RECT& area);
   void UpdateHover(int x, int y);
+  void AskHint(TGraphicControl* control, int x, int y);
   void SelectNext(bool forward);
 
   int client_width_ = 0;

@@ -23,6 +23,20 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
   }
 }
 
+// The button a mouse button message is about.
+TMouseButton ButtonOf(UINT message) {
+  switch (message) {
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return TMouseButton::mbRight;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      return TMouseButton::mbMiddle;
+    default:
+      return TMouseButton::mbLeft;
+  }
+}
+
 }  // namespace
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
@@ -235,7 +249,7 @@ void TForm::UpdateHover(int x, int y) {
   if (before) before->MouseLeave();
   if (now) {
     now->MouseEnter();
-    if (Application) Application->SetHint(now->ShowHint() ? now->Hint() : std::string());
+    AskHint(now, x, y);
   } else if (Application) {
     Application->SetHint(std::string());
   }
@@ -243,6 +257,25 @@ void TForm::UpdateHover(int x, int y) {
     TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
     tracking_ = TrackMouseEvent(&track) != FALSE;
   }
+}
+
+void TForm::AskHint(TGraphicControl* control, int x, int y) {
+  if (!Application) return;
+  if (!control->ShowHint()) {
+    Application->SetHint(std::string());
+    return;
+  }
+  THintInfo info;
+  info.hint_str = control->Hint();
+  info.cursor_pos = POINT{x - control->Left(), y - control->Top()};
+  info.hint_pos = POINT{x, y};
+  ClientToScreen(Handle(), &info.hint_pos);
+  if (control->HintShow(info) != 0) {
+    Application->SetHint(std::string());
+    return;
+  }
+  Application->SetHintPos(info.hint_pos);
+  Application->SetHint(std::move(info.hint_str));
 }
 
 LRESULT TForm::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -276,8 +309,14 @@ LRESULT TForm::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
       const int y = GET_Y_LPARAM(lparam);
       UpdateHover(x, y);
       TGraphicControl* target = captured_ ? captured_ : hovered_;
-      if (target)
+      if (target) {
+        const TCursor before = target->Cursor();
         target->MouseMove(static_cast<unsigned>(wparam), x - target->Left(), y - target->Top());
+        // A cursor changed by the move shows at once, not at the next move.
+        if (hovered_ == target && target->Cursor() != before)
+          ::SetCursor(CursorHandle(target->Cursor()));
+      }
+      if (hovered_ && Application && Application->TakeHintCancel()) AskHint(hovered_, x, y);
       return 0;
     }
     case WM_MOUSELEAVE:
@@ -289,19 +328,21 @@ LRESULT TForm::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       return 0;
     case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN: {
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
       const int x = GET_X_LPARAM(lparam);
       const int y = GET_Y_LPARAM(lparam);
       if (TGraphicControl* target = GraphicControlAt(x, y)) {
         captured_ = target;
         SetCapture(Handle());
-        target->MouseDown(message == WM_LBUTTONDOWN ? TMouseButton::mbLeft : TMouseButton::mbRight,
-                          static_cast<unsigned>(wparam), x - target->Left(), y - target->Top());
+        target->MouseDown(ButtonOf(message), static_cast<unsigned>(wparam), x - target->Left(),
+                          y - target->Top());
       }
       return 0;
     }
     case WM_LBUTTONUP:
-    case WM_RBUTTONUP: {
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
       const int x = GET_X_LPARAM(lparam);
       const int y = GET_Y_LPARAM(lparam);
       TGraphicControl* target = captured_;
@@ -309,8 +350,8 @@ LRESULT TForm::WndProc(UINT message, WPARAM wparam, LPARAM lparam) {
       if (GetCapture() == Handle()) ReleaseCapture();
       if (target) {
         const RECT r = target->BoundsRect();
-        target->MouseUp(message == WM_LBUTTONUP ? TMouseButton::mbLeft : TMouseButton::mbRight,
-                        static_cast<unsigned>(wparam), x - target->Left(), y - target->Top());
+        target->MouseUp(ButtonOf(message), static_cast<unsigned>(wparam), x - target->Left(),
+                        y - target->Top());
         if (message == WM_LBUTTONUP && x >= r.left && x < r.right && y >= r.top && y < r.bottom)
           target->Click();
       }
