@@ -28,7 +28,9 @@ std::string ProgramFolder(const std::string& program_path) {
 TForm1::TForm1(fw::TComponent* owner) : fw::TForm(owner) {
   PublishMethod("Button1Click", [this](fw::TObject* sender) { Button1Click(sender); });
   PublishMethod("Button2Click", [this](fw::TObject* sender) { Button2Click(sender); });
+  htmlabel::RegisterHTMLabel();
   LoadFromResource("TFORM1");
+  HTMLabel1 = Find<htmlabel::THTMLabel>(this, "HTMLabel1");
   Label1 = Find<fw::TLabel>(this, "Label1");
   Image1 = Find<fw::TImage>(this, "Image1");
   Label2 = Find<fw::TLabel>(this, "Label2");

@@ -9,6 +9,7 @@
 #include "framework/form.h"
 #include "framework/image.h"
 #include "framework/label.h"
+#include "htmlabel/html_label.h"
 
 namespace app {
 
@@ -26,14 +27,15 @@ class TForm1 : public fw::TForm {
   // "Cancel": closes the window, which ends the program.
   void Button2Click(fw::TObject* sender);
 
-  fw::TLabel* Label1 = nullptr;    // "Velmo Tomewright 2"
-  fw::TImage* Image1 = nullptr;    // the product picture
-  fw::TLabel* Label2 = nullptr;    // the product's slogan
-  fw::TLabel* Label3 = nullptr;    // the offer
-  fw::TLabel* Label4 = nullptr;    // what will be installed
-  fw::TLabel* Label5 = nullptr;    // the request to press Install
-  fw::TButton* Button1 = nullptr;  // "Install"
-  fw::TButton* Button2 = nullptr;  // "Cancel"
+  htmlabel::THTMLabel* HTMLabel1 = nullptr;  // the link to the maker's web site
+  fw::TLabel* Label1 = nullptr;              // "Velmo Tomewright 2"
+  fw::TImage* Image1 = nullptr;              // the product picture
+  fw::TLabel* Label2 = nullptr;              // the product's slogan
+  fw::TLabel* Label3 = nullptr;              // the offer
+  fw::TLabel* Label4 = nullptr;              // what will be installed
+  fw::TLabel* Label5 = nullptr;              // the request to press Install
+  fw::TButton* Button1 = nullptr;            // "Install"
+  fw::TButton* Button2 = nullptr;            // "Cancel"
 };
 
 // The folder of a program file: the path cut after its last backslash or
