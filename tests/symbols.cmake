@@ -5,5 +5,6 @@ add_unit_test_program(symbols_tests
     symbols/symbol_block_test.cpp
     symbols/map_text_test.cpp
     symbols/td32_test.cpp
+    symbols/symbol_sources_test.cpp
   LIBS trace
 )

@@ -11,3 +11,9 @@ target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/map_text_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/td32_reader.cpp
 )
+target_sources(trace PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/symbol_sources.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pe_resource.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/disk_symbol_files.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/symbol_cache.cpp
+)
