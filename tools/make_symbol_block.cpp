@@ -10,12 +10,17 @@
 //                    offsets from the code start, which the first line gives: "code START END")
 //     --stats        counts of what was read and kept, on standard error
 //
+//   make_symbol_block --same-code FIRST SECOND
+//     exits 0 when both links hold the same code and data at the same addresses (only the
+//     resources, relocations and debugging data may differ), else 1 with the difference
+//
 // Exits 1 when the file is not a PE32 image or an output cannot be written.
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "tools/symtool/code_identity.h"
 #include "tools/symtool/pe_debug_image.h"
 #include "tools/symtool/symbol_table_builder.h"
 #include "trace/map_text_writer.h"
@@ -28,7 +33,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: make_symbol_block [--block FILE] [--rc FILE] [--map FILE] [--td32 FILE]\n"
-               "                         [--table FILE] [--stats] EXE\n");
+               "                         [--table FILE] [--stats] EXE\n"
+               "       make_symbol_block --same-code FIRST SECOND\n");
   return 2;
 }
 
@@ -70,9 +76,26 @@ std::string ResourceScript(const std::string& block_path) {
          quoted + "\"\n";
 }
 
+int SameCode(const std::string& first_path, const std::string& second_path) {
+  std::string error;
+  const auto first = symtool::PeDebugImage::Load(first_path, error);
+  const auto second = first ? symtool::PeDebugImage::Load(second_path, error) : std::nullopt;
+  if (!first || !second) {
+    std::fprintf(stderr, "make_symbol_block: %s\n", error.c_str());
+    return 1;
+  }
+  if (const auto difference = symtool::CodeDifference(*first, *second)) {
+    std::fprintf(stderr, "make_symbol_block: %s and %s: %s\n", first_path.c_str(),
+                 second_path.c_str(), difference->c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--same-code") return SameCode(argv[2], argv[3]);
   std::string block_path, rc_path, map_path, td32_path, table_path, exe_path;
   bool stats = false;
   for (int i = 1; i < argc; ++i) {

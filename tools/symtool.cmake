@@ -9,6 +9,7 @@ if(NOT WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/symtool/dwarf_range_list.cpp
     ${CMAKE_CURRENT_LIST_DIR}/symtool/function_name.cpp
     ${CMAKE_CURRENT_LIST_DIR}/symtool/symbol_table_builder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/symtool/code_identity.cpp
   )
   target_include_directories(symtool PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(symtool PUBLIC trace)
