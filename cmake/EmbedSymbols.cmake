@@ -24,8 +24,9 @@ ExternalProject_Add(host_symbol_tools
   BINARY_DIR ${SYMBOL_HOST_TREE}
   CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DWARNINGS_AS_ERRORS=OFF
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${SYMBOL_HOST_TREE} --target make_symbol_block
+                symbol_truth
   BUILD_ALWAYS ON
-  BUILD_BYPRODUCTS ${SYMBOL_TOOL}
+  BUILD_BYPRODUCTS ${SYMBOL_TOOL} ${SYMBOL_HOST_TREE}/bin/symbol_truth
   INSTALL_COMMAND "")
 
 # Makes target link through the launcher that embeds its symbol block.

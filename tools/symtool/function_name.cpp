@@ -38,6 +38,20 @@ size_t OperatorLength(std::string_view text) {
   return text.size();
 }
 
+// True when "operator" starts at position i of text as a word of its own.
+bool IsOperatorAt(std::string_view text, size_t i) {
+  return text.substr(i, 8) == "operator" && (i == 0 || !IsIdentifierChar(text[i - 1])) &&
+         (i + 8 == text.size() || !IsIdentifierChar(text[i + 8]));
+}
+
+// Position after the operator name whose "operator" starts at i.
+size_t SkipOperator(std::string_view text, size_t i) {
+  size_t after = i + 8;
+  while (after < text.size() && text[after] == ' ')
+    ++after;
+  return after + OperatorLength(text.substr(after));
+}
+
 }  // namespace
 
 std::string Demangle(std::string_view mangled) {
@@ -77,12 +91,8 @@ std::string ShortFunctionName(std::string_view name) {
   int depth = 0;
   for (size_t i = 0; i < name.size(); ++i) {
     const char c = name[i];
-    if (c == 'o' && name.substr(i, 8) == "operator" && (i == 0 || !IsIdentifierChar(name[i - 1])) &&
-        (i + 8 == name.size() || !IsIdentifierChar(name[i + 8]))) {
-      size_t after = i + 8;
-      while (after < name.size() && name[after] == ' ')
-        ++after;
-      i = after + OperatorLength(name.substr(after)) - 1;
+    if (c == 'o' && IsOperatorAt(name, i)) {
+      i = SkipOperator(name, i) - 1;
       continue;
     }
     if (c == '(' || c == '<' || c == '[' || c == '{') ++depth;
@@ -90,6 +100,31 @@ std::string ShortFunctionName(std::string_view name) {
     if (c == ' ' && depth == 0) name_start = i + 1;
   }
   return std::string(name.substr(name_start));
+}
+
+std::string FitFunctionName(std::string_view name, size_t limit) {
+  if (name.size() <= limit) return std::string(name);
+  std::string fitted;
+  int depth = 0;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == 'o' && IsOperatorAt(name, i)) {
+      const size_t end = SkipOperator(name, i);
+      if (depth == 0) fitted.append(name.substr(i, end - i));
+      i = end - 1;
+      continue;
+    }
+    if (name[i] == '<') {
+      if (depth++ == 0) fitted.append("<...>");
+      continue;
+    }
+    if (name[i] == '>' && depth > 0) {
+      --depth;
+      continue;
+    }
+    if (depth == 0) fitted.push_back(name[i]);
+  }
+  if (fitted.size() > limit) fitted = "..." + fitted.substr(fitted.size() - (limit - 3));
+  return fitted;
 }
 
 }  // namespace symtool

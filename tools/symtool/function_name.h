@@ -8,7 +8,10 @@
 //   _ZN12_GLOBAL__N_14HookEv               (anonymous namespace)::Hook
 //   foo(int) [clone .constprop.0]          foo
 //
-// The truth test reduces the output of addr2line -f -C with the same ShortFunctionName.
+// A name longer than the block holds loses its template argument lists ("<...>"), then its
+// front, so that the function's own name stays.
+//
+// The truth test reduces the output of addr2line -f with the same functions.
 #pragma once
 
 #include <string>
@@ -21,5 +24,9 @@ std::string Demangle(std::string_view mangled);
 
 // The demangled name without parameters, trailing qualifiers, clone suffixes and return type.
 std::string ShortFunctionName(std::string_view demangled);
+
+// The name cut to at most limit characters (limit at least 8): template argument lists become
+// "<...>" while it is too long, then only the last characters are kept after "...".
+std::string FitFunctionName(std::string_view name, size_t limit);
 
 }  // namespace symtool

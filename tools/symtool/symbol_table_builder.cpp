@@ -7,6 +7,7 @@
 #include "tools/symtool/dwarf_info.h"
 #include "tools/symtool/dwarf_line_program.h"
 #include "tools/symtool/function_name.h"
+#include "trace/symbol_block_writer.h"
 
 namespace symtool {
 namespace {
@@ -99,6 +100,7 @@ class Builder {
         name = ShortFunctionName(Demangle(function.linkage_name));
       else
         name = function.name;
+      name = FitFunctionName(name, trace::kMaxPackedStringLength);
       for (const AddressRange& range : function.ranges) {
         ++stats_.functions;
         AddressRange clipped;

@@ -6,8 +6,11 @@
 //              are joined; where two units claim the same code the one that starts first keeps
 //              it.
 //   functions  one entry per code range of every function with code, named by
-//              ShortFunctionName (see function_name.h); a function split into a hot and a cold
-//              part has an entry at each.
+//              ShortFunctionName of its demangled linkage name, or, for functions that have
+//              none (internal linkage: anonymous namespaces, lambdas' helpers), by its name
+//              qualified with the namespaces and classes around its declaration; fitted to
+//              the 255 characters a block holds (see function_name.h). A function split into
+//              a hot and a cold part has an entry at each.
 //   lines      the line table: per distinct address the line of the last row of the line
 //              program at that address (as addr2line reports it); sequences that overlap code
 //              already described by another sequence are left out; runs of rows with the same
