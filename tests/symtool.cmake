@@ -1,6 +1,12 @@
 # The symbol tool's tests: the DWARF reader and the symbol table it builds (host only), and the
 # truth program that compares a program's embedded block with addr2line.
 if(NOT WIN32)
+  add_unit_test_program(symtool_tests
+    SOURCES
+      symtool/function_name_test.cpp
+      symtool/symbol_table_builder_test.cpp
+    LIBS symtool
+  )
   add_executable(symbol_truth ${CMAKE_CURRENT_LIST_DIR}/symtool/symbol_truth.cpp)
   target_link_libraries(symbol_truth PRIVATE symtool)
 elseif(CMAKE_CROSSCOMPILING AND TARGET dist)

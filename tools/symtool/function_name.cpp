@@ -91,10 +91,8 @@ std::string ShortFunctionName(std::string_view name) {
   int depth = 0;
   for (size_t i = 0; i < name.size(); ++i) {
     const char c = name[i];
-    if (c == 'o' && IsOperatorAt(name, i)) {
-      i = SkipOperator(name, i) - 1;
-      continue;
-    }
+    // What follows an operator's name (template arguments) belongs to the name.
+    if (c == 'o' && IsOperatorAt(name, i)) break;
     if (c == '(' || c == '<' || c == '[' || c == '{') ++depth;
     if ((c == ')' || c == '>' || c == ']' || c == '}') && depth > 0) --depth;
     if (c == ' ' && depth == 0) name_start = i + 1;
