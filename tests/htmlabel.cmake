@@ -3,6 +3,10 @@ add_library(htmlabel_test_surface STATIC htmlabel/test_surface.cpp)
 target_include_directories(htmlabel_test_surface PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(htmlabel_test_surface PUBLIC htmlabel)
 
+set(htmlabel_test_libs htmlabel htmlabel_test_surface)
+if(WIN32)
+  list(APPEND htmlabel_test_libs htmlabel_win)
+endif()
 add_unit_test_program(htmlabel_tests
   SOURCES
     htmlabel/draw_html_test.cpp
@@ -12,7 +16,12 @@ add_unit_test_program(htmlabel_tests
     htmlabel/hint_text_test.cpp
     htmlabel/label_layout_test.cpp
     htmlabel/anchor_tracker_test.cpp
-  LIBS htmlabel htmlabel_test_surface
+  WIN_SOURCES
+    htmlabel/html_label_win_test.cpp
+  LIBS ${htmlabel_test_libs}
 )
 target_compile_definitions(htmlabel_tests PRIVATE
   HTMLABEL_GOLDEN_DIR="${CMAKE_CURRENT_SOURCE_DIR}/htmlabel/golden")
+if(WIN32)
+  embed_manifest(htmlabel_tests)
+endif()
