@@ -163,10 +163,15 @@ TEST(WindowDescription, WelcomeWindowHoldsItsLayout) {
     int left, top, width, height, font_height;
   };
   const Expected controls[] = {
-      {"Label1", "TLabel", 16, 16, 292, 33, -29},    {"Image1", "TImage", 336, 32, 145, 225, 0},
-      {"Label2", "TLabel", 16, 48, 290, 16, -13},    {"Label3", "TLabel", 16, 72, 297, 81, -16},
-      {"Label4", "TLabel", 16, 160, 297, 65, -16},   {"Label5", "TLabel", 16, 232, 281, 41, -16},
-      {"Button1", "TButton", 296, 288, 89, 25, -11}, {"Button2", "TButton", 400, 288, 83, 25, -11},
+      {"HTMLabel1", "THTMLabel", 16, 296, 145, 17, -11},
+      {"Label1", "TLabel", 16, 16, 292, 33, -29},
+      {"Image1", "TImage", 336, 32, 145, 225, 0},
+      {"Label2", "TLabel", 16, 48, 290, 16, -13},
+      {"Label3", "TLabel", 16, 72, 297, 81, -16},
+      {"Label4", "TLabel", 16, 160, 297, 65, -16},
+      {"Label5", "TLabel", 16, 232, 281, 41, -16},
+      {"Button1", "TButton", 296, 288, 89, 25, -11},
+      {"Button2", "TButton", 400, 288, 83, 25, -11},
   };
   ASSERT_EQ(form.children.size(), std::size(controls));
   for (std::size_t i = 0; i < std::size(controls); ++i) {
@@ -185,15 +190,20 @@ TEST(WindowDescription, WelcomeWindowHoldsItsLayout) {
       EXPECT_EQ(value(child, "ParentFont"), PropertyValue::Identifier("false"));
     }
   }
-  const ObjectDescription& button1 = form.children[6];
+  // The link: one anchor to the maker's host, its visible text around the host name.
+  EXPECT_EQ(value(form.children[0], "HTMLText"),
+            PropertyValue::String("<A href=\"http://www.velmo.com\">Visit www.velmo.com now</A>"));
+  EXPECT_EQ(value(form.children[0], "URLColor"), PropertyValue::Identifier("clBlue"));
+  EXPECT_EQ(value(form.children[0], "Font.Color"), PropertyValue::Identifier("clNavy"));
+  const ObjectDescription& button1 = form.children[7];
   EXPECT_EQ(value(button1, "Default"), PropertyValue::Identifier("true"));
   EXPECT_EQ(value(button1, "TabOrder"), PropertyValue::Integer(0));
-  EXPECT_EQ(value(form.children[7], "TabOrder"), PropertyValue::Integer(1));
+  EXPECT_EQ(value(form.children[8], "TabOrder"), PropertyValue::Integer(1));
   EXPECT_EQ(button1.FindProperty("Cancel"), nullptr);
-  EXPECT_EQ(form.children[7].FindProperty("Cancel"), nullptr);
-  EXPECT_EQ(value(form.children[3], "Caption").text.back(), ' ');
-  EXPECT_EQ(value(form.children[3], "WordWrap"), PropertyValue::Identifier("true"));
-  EXPECT_EQ(value(form.children[3], "AutoSize"), PropertyValue::Identifier("false"));
+  EXPECT_EQ(form.children[8].FindProperty("Cancel"), nullptr);
+  EXPECT_EQ(value(form.children[4], "Caption").text.back(), ' ');
+  EXPECT_EQ(value(form.children[4], "WordWrap"), PropertyValue::Identifier("true"));
+  EXPECT_EQ(value(form.children[4], "AutoSize"), PropertyValue::Identifier("false"));
   // The text written from it reads back to the same tree.
   EXPECT_EQ(ReadWindowDescription(WriteWindowDescription(form)).root, form);
 }
