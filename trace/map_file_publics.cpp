@@ -26,6 +26,8 @@ void AddPublic(TMapFile& map, bool code, std::string_view raw, uint32_t address,
                PublicSource source) {
   if (IsSkippedPublicName(raw)) return;
   SplitName split = SplitPublicName(raw);
+  // A mangled name with nothing readable after its unit ("@@$q") keeps its raw form.
+  if (split.name.empty()) split.name = std::string(raw);
 
   const std::vector<TMfSegment>& segments = map.segments();
   if (source == PublicSource::kTd32 && map.last_added_segment() < segments.size()) {

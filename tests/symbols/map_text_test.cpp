@@ -118,6 +118,16 @@ TEST(MapTextTest, UnitNamesWithDotsAndLineFeedsOnly) {
   EXPECT_EQ(map.segments()[0].unit_name, "x86.decoder");
 }
 
+TEST(PublicNameTest, NothingReadableKeepsTheRawName) {
+  TMapFile map = EmptyMap();
+  map.set_valid(true);
+  AddPublic(map, true, "@@$qqrv", 0x401000, PublicSource::kMapText);
+  AddPublic(map, true, "@Unit@$bctr$qqrv", 0x401010, PublicSource::kTd32);
+  ASSERT_EQ(map.publics().size(), 2u);
+  EXPECT_EQ(map.publics()[0].name, "@@$qqrv");
+  EXPECT_EQ(map.publics()[1].name, "Unit.@Unit@$bctr$qqrv");
+}
+
 TEST(PublicNameTest, SplitAndSkip) {
   EXPECT_EQ(SplitPublicName("@Forms@TForm@Create$qqrv").unit, "Forms");
   EXPECT_EQ(SplitPublicName("@Forms@TForm@Create$qqrv").name, "TForm.Create");
