@@ -6,5 +6,7 @@ add_unit_test_program(symbols_tests
     symbols/map_text_test.cpp
     symbols/td32_test.cpp
     symbols/symbol_sources_test.cpp
+  WIN_SOURCES
+    symbols/symbol_data_win_test.cpp
   LIBS trace
 )

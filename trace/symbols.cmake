@@ -17,3 +17,8 @@ target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/disk_symbol_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/symbol_cache.cpp
 )
+if(WIN32)
+  target_sources(trace PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/win/symbol_data_win.cpp
+  )
+endif()
