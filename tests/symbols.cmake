@@ -10,3 +10,10 @@ add_unit_test_program(symbols_tests
     symbols/symbol_data_win_test.cpp
   LIBS trace
 )
+
+# The symbols tool run on PE files the test writes (host only).
+if(NOT CMAKE_CROSSCOMPILING)
+  add_unit_test_program(symbols_tool_tests SOURCES symbols/symbols_tool_test.cpp LIBS trace)
+  target_compile_definitions(symbols_tool_tests PRIVATE SYMBOLS_TOOL="$<TARGET_FILE:symbols>")
+  add_dependencies(symbols_tool_tests symbols)
+endif()
