@@ -3,10 +3,20 @@
 // lives), brush, pen, background mode, DrawTextA, fills, lines, the dotted
 // focus rectangle and clipping. Everything it selects or changes in the
 // device context is put back when it goes away.
+//
+// Measuring is a pure function of the font's metrics (underline and
+// strikeout change none), the text, the flags and sometimes the rectangle's
+// size, and the renderer measures the same runs more than once in one layout
+// (to fit them, then with the drawing font after drawing them), so the
+// surface keeps its measuring answers while it lives. Fonts are made once per
+// description for the whole process, so that each paint does not make them again.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -59,6 +69,25 @@ class GdiSurface : public DrawingSurface {
   void SelectBrush();
   void PrepareText();
 
+  // How a measured rectangle follows from the one asked about.
+  enum class Fit {
+    kBottomAligned,  // bottom-aligned single line: left, top and bottom stay, right is
+                     // left + width, the result is the rectangle's height
+    kTopPlusHeight,  // top-aligned: left and top stay, right is left + width, bottom
+                     // top + the result
+    kSameSizeOnly,   // only for a rectangle of the same size: edges relative to it
+  };
+  // A measuring question: font metrics, text, flags, whether the answer holds
+  // for any rectangle, else the rectangle's width and height.
+  using MeasureKey = std::tuple<int, std::string, unsigned, bool, int, int>;
+  // A measuring answer.
+  struct Measured {
+    Fit fit;     // how to apply it
+    Rect rect;   // the measured rectangle moved to the asked one's origin
+    int height;  // DrawText's result
+  };
+  int MetricsIndex();
+
   HDC dc_;
   int pixels_per_inch_;
   Font font_;
@@ -67,9 +96,12 @@ class GdiSurface : public DrawingSurface {
   Pen pen_;
   BackgroundMode mode_ = BackgroundMode::kTransparent;
 
-  // Fonts made so far, most recent last; the renderer switches between a few.
-  std::vector<std::pair<Font, fw::GdiObject>> fonts_;
-  int selected_font_ = -1;  // index in fonts_ of the selected font, -1 for none
+  HGDIOBJ selected_font_ = nullptr;  // the font of ours selected, or null
+  Font selected_description_;        // its description
+  // Font descriptions without underline and strikeout, one per set of metrics.
+  std::vector<Font> metrics_;
+  std::map<MeasureKey, Measured> measured_;
+  std::map<std::pair<int, std::string>, Size> extents_;
   fw::GdiObject pen_object_;
   Pen selected_pen_;
   bool pen_selected_ = false;

@@ -2,11 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace htmlabel {
 namespace {
 
-constexpr std::size_t kMaxFonts = 16;  // fonts kept at once; older ones are deleted
+constexpr std::size_t kMaxFonts = 64;       // fonts kept while no surface lives
+constexpr std::size_t kMaxMetrics = 64;     // font metrics a surface keeps answers for
+constexpr std::size_t kMaxMeasured = 4096;  // measuring answers kept at once
+// Flags with which a measured size depends on the rectangle's size.
+constexpr unsigned kSizeDependent =
+    DT_WORDBREAK | DT_END_ELLIPSIS | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS | DT_MODIFYSTRING;
 
 fw::GdiObject CreateFontFor(const Font& font, int pixels_per_inch) {
   LOGFONTA log{};
@@ -27,6 +33,43 @@ fw::GdiObject CreateFontFor(const Font& font, int pixels_per_inch) {
   return fw::GdiObject(CreateFontIndirectA(&log));
 }
 
+// The fonts made so far for the whole process, by description and device
+// resolution. They are deleted only while no surface lives, since a surface
+// may have any of them selected.
+class FontCache {
+ public:
+  static FontCache& Instance() {
+    static FontCache cache;
+    return cache;
+  }
+  void SurfaceCreated() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (live_surfaces_++ == 0 && fonts_.size() > kMaxFonts) fonts_.clear();
+  }
+  void SurfaceGone() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --live_surfaces_;
+  }
+  HGDIOBJ Get(const Font& font, int pixels_per_inch) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Entry& entry : fonts_) {
+      if (entry.pixels_per_inch == pixels_per_inch && entry.font == font) return entry.object.Get();
+    }
+    fonts_.push_back(Entry{font, pixels_per_inch, CreateFontFor(font, pixels_per_inch)});
+    return fonts_.back().object.Get();
+  }
+
+ private:
+  struct Entry {
+    Font font;
+    int pixels_per_inch;
+    fw::GdiObject object;
+  };
+  std::mutex mutex_;
+  std::vector<Entry> fonts_;
+  int live_surfaces_ = 0;
+};
+
 RECT ToRect(const Rect& rect) {
   return RECT{rect.left, rect.top, rect.right, rect.bottom};
 }
@@ -45,6 +88,7 @@ GdiSurface::GdiSurface(HDC dc, const Font& font, Color brush_color)
       original_text_color_(GetTextColor(dc)),
       original_back_color_(GetBkColor(dc)) {
   if (pixels_per_inch_ <= 0) pixels_per_inch_ = 96;
+  FontCache::Instance().SurfaceCreated();
 }
 
 GdiSurface::~GdiSurface() {
@@ -58,6 +102,7 @@ GdiSurface::~GdiSurface() {
     SelectClipRgn(dc_, original_clip_);
     if (original_clip_) DeleteObject(original_clip_);
   }
+  FontCache::Instance().SurfaceGone();
 }
 
 COLORREF GdiSurface::ToRgb(Color color) {
@@ -74,23 +119,27 @@ void GdiSurface::SetBrushColor(Color color) {
   brush_style_ = BrushStyle::kSolid;
 }
 
+int GdiSurface::MetricsIndex() {
+  Font metrics = font_;
+  metrics.style &= ~static_cast<unsigned>(kUnderline | kStrikeOut);
+  metrics.color = 0;
+  for (std::size_t i = 0; i < metrics_.size(); ++i) {
+    if (metrics_[i] == metrics) return static_cast<int>(i);
+  }
+  if (metrics_.size() >= kMaxMetrics) {
+    metrics_.clear();
+    measured_.clear();
+    extents_.clear();
+  }
+  metrics_.push_back(metrics);
+  return static_cast<int>(metrics_.size() - 1);
+}
+
 void GdiSurface::SelectFont() {
-  if (selected_font_ >= 0 && fonts_[selected_font_].first == font_) return;
-  for (std::size_t i = 0; i < fonts_.size(); ++i) {
-    if (fonts_[i].first == font_) {
-      selected_font_ = static_cast<int>(i);
-      SelectObject(dc_, fonts_[i].second.Get());
-      return;
-    }
-  }
-  if (fonts_.size() >= kMaxFonts) {
-    // None of the kept fonts may stay selected while they are deleted.
-    SelectObject(dc_, original_font_);
-    fonts_.clear();
-  }
-  fonts_.emplace_back(font_, CreateFontFor(font_, pixels_per_inch_));
-  selected_font_ = static_cast<int>(fonts_.size() - 1);
-  SelectObject(dc_, fonts_.back().second.Get());
+  if (selected_font_ && selected_description_ == font_) return;
+  selected_font_ = FontCache::Instance().Get(font_, pixels_per_inch_);
+  selected_description_ = font_;
+  SelectObject(dc_, selected_font_);
 }
 
 void GdiSurface::SelectPen() {
@@ -140,17 +189,67 @@ void GdiSurface::PrepareText() {
 }
 
 int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
+  const bool measuring = (format & text_format::kCalcRect) != 0;
+  if (measuring) {
+    const int metrics = MetricsIndex();
+    const bool sized = (format & kSizeDependent) != 0;
+    const int width = rect->right - rect->left;
+    const int height = rect->bottom - rect->top;
+    // An answer that holds for any rectangle, else one for this size.
+    const std::string key_text(text);
+    for (const MeasureKey& key : {MeasureKey(metrics, key_text, format, true, 0, 0),
+                                  MeasureKey(metrics, key_text, format, false, width, height)}) {
+      if (sized && std::get<3>(key)) continue;
+      const auto known = measured_.find(key);
+      if (known == measured_.end()) continue;
+      const Measured& m = known->second;
+      const int bottom = m.fit == Fit::kBottomAligned ? rect->bottom : rect->top + m.rect.bottom;
+      *rect =
+          Rect{rect->left + m.rect.left, rect->top + m.rect.top, rect->left + m.rect.right, bottom};
+      return m.fit == Fit::kBottomAligned ? height : m.height;
+    }
+  }
   PrepareText();
   RECT area = ToRect(*rect);
-  const int height = ::DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &area, format);
-  if (format & text_format::kCalcRect) *rect = Rect{area.left, area.top, area.right, area.bottom};
-  return height;
+  const int result = ::DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &area, format);
+  if (measuring) {
+    const Rect asked = *rect;
+    *rect = Rect{area.left, area.top, area.right, area.bottom};
+    const Rect relative{area.left - asked.left, area.top - asked.top, area.right - asked.left,
+                        area.bottom - asked.top};
+    // Which rule turns the asked rectangle into the answer. A bottom-aligned
+    // single line keeps the bottom and answers the offset from the top to
+    // it; a top-aligned one answers its height. Anything else holds for this
+    // size only.
+    const bool placed = relative.left == 0 && relative.top == 0;
+    const bool single = (format & DT_SINGLELINE) && !(format & kSizeDependent);
+    Fit fit = Fit::kSameSizeOnly;
+    if (single && placed && (format & DT_BOTTOM) && area.bottom == asked.bottom &&
+        result == asked.bottom - asked.top) {
+      fit = Fit::kBottomAligned;
+    } else if (single && placed && !(format & (DT_BOTTOM | DT_VCENTER)) &&
+               relative.bottom == result) {
+      fit = Fit::kTopPlusHeight;
+    }
+    if (measured_.size() >= kMaxMeasured) measured_.clear();
+    const bool any_size = fit != Fit::kSameSizeOnly;
+    measured_.insert_or_assign(MeasureKey(MetricsIndex(), std::string(text), format, any_size,
+                                          any_size ? 0 : asked.right - asked.left,
+                                          any_size ? 0 : asked.bottom - asked.top),
+                               Measured{fit, relative, result});
+  }
+  return result;
 }
 
 Size GdiSurface::TextExtent(std::string_view text) {
+  std::pair<int, std::string> key(MetricsIndex(), std::string(text));
+  const auto known = extents_.find(key);
+  if (known != extents_.end()) return known->second;
   SelectFont();
   SIZE size{};
   GetTextExtentPoint32A(dc_, text.data(), static_cast<int>(text.size()), &size);
+  if (extents_.size() >= kMaxMeasured) extents_.clear();
+  extents_.emplace(std::move(key), Size{size.cx, size.cy});
   return Size{size.cx, size.cy};
 }
 
