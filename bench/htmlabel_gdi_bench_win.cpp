@@ -1,0 +1,151 @@
+// DrawHTML on the GDI surface against one DrawTextA of the same plain text,
+// word-wrapped in the same rectangle with the same font, on a memory device
+// context: the welcome window's link and the 4 KB sample that uses every
+// tag. Each DrawHTML call gets a surface of its own, as each paint of the
+// label does. Prints milliseconds per call, the ratio, and how much of
+// DrawHTML's time goes to the system's text calls.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bench/htmlabel_markup_sample.h"
+#include "htmlabel/draw_html.h"
+#include "htmlabel/gdi_surface.h"
+
+namespace {
+
+double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
+}
+
+// Time spent in the system's text calls, and their number.
+struct TextTime {
+  double seconds = 0;
+  long calls = 0;
+};
+
+// The GDI surface, timing the text calls that reach the system.
+class TimedSurface : public htmlabel::GdiSurface {
+ public:
+  TimedSurface(HDC dc, const htmlabel::Font& font, TextTime* time)
+      : GdiSurface(dc, font, 0xFFFFFF), time_(time) {}
+
+  int DrawText(std::string_view text, htmlabel::Rect* rect, unsigned format) override {
+    const double start = Now();
+    const int height = GdiSurface::DrawText(text, rect, format);
+    time_->seconds += Now() - start;
+    ++time_->calls;
+    return height;
+  }
+  htmlabel::Size TextExtent(std::string_view text) override {
+    const double start = Now();
+    const htmlabel::Size size = GdiSurface::TextExtent(text);
+    time_->seconds += Now() - start;
+    ++time_->calls;
+    return size;
+  }
+
+ private:
+  TextTime* time_;
+};
+
+struct Figures {
+  double markup_ms = 0;   // DrawHTML per call
+  double plain_ms = 0;    // DrawTextA of the plain text per call
+  double text_share = 0;  // part of DrawHTML's time inside text calls
+  double text_calls = 0;  // text calls per DrawHTML
+};
+
+// Runs work repeatedly for about seconds; milliseconds per run.
+template <class Work>
+double Time(Work work, double seconds, long* runs) {
+  const double start = Now();
+  long n = 0;
+  do {
+    work();
+    ++n;
+  } while (Now() - start < seconds);
+  *runs = n;
+  return (Now() - start) * 1000 / n;
+}
+
+Figures Measure(HDC dc, const std::string& markup, const htmlabel::Rect& bounds) {
+  htmlabel::Font font;
+  font.name = "Arial";
+  font.size = 8;
+  font.color = 0x800000;
+  Figures figures;
+  long runs = 0;
+  std::string plain;
+  htmlabel::DrawHtmlArgs args;
+  args.Bounds = bounds;
+  figures.markup_ms = Time(
+      [&] {
+        htmlabel::GdiSurface surface(dc, font, 0xFFFFFF);
+        htmlabel::DrawHtmlResults results;
+        htmlabel::DrawHTML(surface, markup, args, results);
+        plain = results.PlainText;
+      },
+      2.0, &runs);
+  {
+    // Once more with the text calls timed (the timing itself costs a little).
+    TextTime time;
+    const double timed_ms = Time(
+        [&] {
+          TimedSurface surface(dc, font, &time);
+          htmlabel::DrawHtmlResults results;
+          htmlabel::DrawHTML(surface, markup, args, results);
+        },
+        2.0, &runs);
+    figures.text_share = time.seconds * 1000 / runs / timed_ms;
+    figures.text_calls = static_cast<double>(time.calls) / runs;
+  }
+  {
+    // The same text as one block: the system's own word wrapping.
+    htmlabel::GdiSurface surface(dc, font, 0xFFFFFF);
+    surface.SetBackgroundMode(htmlabel::BackgroundMode::kTransparent);
+    figures.plain_ms = Time(
+        [&] {
+          htmlabel::Rect rect = bounds;
+          surface.DrawText(plain, &rect, DT_WORDBREAK | DT_EXPANDTABS | DT_EXTERNALLEADING);
+        },
+        2.0, &runs);
+  }
+  return figures;
+}
+
+void Print(const char* name, std::size_t bytes, const Figures& f) {
+  std::printf(
+      "%-14s %5zu bytes  DrawHTML %8.3f ms  DrawTextA %8.3f ms  ratio %5.2f  "
+      "text calls %6.0f per DrawHTML, %4.1f %% of its time\n",
+      name, bytes, f.markup_ms, f.plain_ms, f.markup_ms / f.plain_ms, f.text_calls,
+      100 * f.text_share);
+}
+
+}  // namespace
+
+int main() {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 420, 4000);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+
+  const std::string welcome = bench::kWelcomeMarkup;
+  Print("welcome link", welcome.size(), Measure(dc, welcome, {0, 0, 145, 17}));
+  const std::string sample = bench::MarkupSample();
+  Print("4 KB sample", sample.size(), Measure(dc, sample, {0, 0, 400, 4000}));
+
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return 0;
+}
