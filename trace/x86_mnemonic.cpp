@@ -134,6 +134,11 @@ bool MnemonicFormAllowed(const X86Instruction& in) {
   return (bits >> in.rm) & 1;
 }
 
+uint8_t AllowedRmValues(bool two_byte, uint8_t opcode, int variant, bool register_form, int reg) {
+  return Forms()
+      .mask[FormTable::Slot(two_byte ? 1 : 0, opcode, variant & 3, register_form ? 1 : 0, reg & 7)];
+}
+
 size_t MnemonicText(const X86Instruction& in, char* out, size_t capacity) {
   size_t at = 0;
   if (capacity == 0) return 0;

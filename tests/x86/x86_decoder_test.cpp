@@ -114,6 +114,42 @@ TEST(X86DecoderTest, TruncatedAndOverlongInstructionsStayInsideTheirBytes) {
   EXPECT_FALSE(Decode(prefixes).valid);
 }
 
+TEST(X86DecoderTest, BytesBehindTheInstructionChangeNothing) {
+  // With many bytes behind it, the decoder checks the length once, at the end; with few,
+  // before every read. Both must give the same record, also for an instruction that the
+  // 15-byte limit cuts off.
+  std::vector<uint8_t> overlong(13, 0x66);  // 13 prefixes, then 7 bytes: beyond 15
+  overlong.insert(overlong.end(), {0x81, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00});
+  const std::vector<std::vector<uint8_t>> cases = {
+      {0x8B, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00},              // mov eax, [eax+ecx*4+$1000]
+      {0x8B, 0x04, 0x25, 0x00, 0x10, 0x00, 0x00},              // SIB without base: disp32
+      {0x8B, 0x44, 0x24, 0xFC},                                // [esp-4]
+      {0x81, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00, 1, 2, 3, 4},  // add dword ptr [...], imm32
+      {0x67, 0x8B, 0x46, 0x08},                                // 16-bit addressing
+      {0x0F, 0x20, 0xC0},                                      // mov eax, cr0
+      {0x0F, 0x0F, 0xC1, 0x9E},                                // 3DNow! pfadd
+      {0x9A, 0x00, 0x10, 0x40, 0x00, 0x1B, 0x00},              // far call
+      overlong,
+  };
+  for (const std::vector<uint8_t>& bytes : cases) {
+    std::vector<uint8_t> padded = bytes;
+    padded.resize(64, 0xCC);
+    const X86Instruction exact = Decode(bytes);
+    const X86Instruction behind = Decode(padded);
+    EXPECT_EQ(behind.valid, exact.valid) << bytes.size();
+    EXPECT_EQ(behind.length, exact.length) << bytes.size();
+    EXPECT_EQ(behind.opcode, exact.opcode) << bytes.size();
+    EXPECT_EQ(behind.base, exact.base) << bytes.size();
+    EXPECT_EQ(behind.index, exact.index) << bytes.size();
+    EXPECT_EQ(behind.disp, exact.disp) << bytes.size();
+    EXPECT_EQ(behind.imm, exact.imm) << bytes.size();
+    EXPECT_EQ(behind.imm2, exact.imm2) << bytes.size();
+  }
+  const X86Instruction cut = Decode(overlong);
+  EXPECT_FALSE(cut.valid);
+  EXPECT_EQ(cut.length, 15);  // the SIB byte would be the 16th
+}
+
 TEST(X86DecoderTest, RelativeCallsAndJumpsGiveTheirTargets) {
   X86Instruction call = Decode({0xE8, 0x10, 0x00, 0x00, 0x00});
   EXPECT_TRUE(call.is_call);
