@@ -57,16 +57,16 @@ void TMapFile::SetRanges(uint32_t code_start, uint32_t code_end, uint32_t data_s
 
 size_t TMapFile::AddSegment(bool code, uint32_t start, uint32_t length, std::string unit_name) {
   const std::vector<TMfSegment>& items = segments_.items();
-  size_t index = 0;
-  if (code) {
-    while (index < items.size() && items[index].code && items[index].start <= start)
-      ++index;
-  } else {
-    while (index < items.size() && items[index].code)
-      ++index;
-    while (index < items.size() && items[index].start <= start)
-      ++index;
-  }
+  // Code segments come first; a new one goes after every one of its kind that starts at or
+  // before it.
+  const auto data = std::partition_point(items.begin(), items.end(),
+                                         [](const TMfSegment& item) { return item.code != 0; });
+  const auto kind_begin = code ? items.begin() : data;
+  const auto kind_end = code ? data : items.end();
+  const auto at =
+      std::upper_bound(kind_begin, kind_end, start,
+                       [](uint32_t value, const TMfSegment& item) { return value < item.start; });
+  const auto index = static_cast<size_t>(at - items.begin());
   segments_.Insert(index, TMfSegment{1, static_cast<uint8_t>(code ? 1 : 0), start, length,
                                      std::move(unit_name)});
   last_added_ = index;
