@@ -1,5 +1,6 @@
 #include "trace/td32_reader.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,17 @@ struct Entry {
   std::string_view bytes;  // the subsection, inside the data
 };
 
-// Every directory entry whose subsection lies inside the data, over the chain of directories.
+// Every directory entry whose subsection lies inside the data and overlaps no earlier one,
+// over the chain of directories. Subsections of sound data never overlap; refusing overlaps
+// keeps the work of damaged data (many entries on the same bytes) linear in its size.
 std::vector<Entry> Entries(std::string_view data) {
   std::vector<Entry> entries;
+  std::map<uint32_t, uint32_t> taken;  // start -> end of the accepted subsections
+  const auto overlaps = [&](uint32_t start, uint32_t end) {
+    const auto next = taken.lower_bound(start);
+    if (next != taken.end() && next->first < end) return true;
+    return next != taken.begin() && std::prev(next)->second > start;
+  };
   uint32_t directory = ReadLe32(data, 4).value_or(0);
   for (int walked = 0; walked < kMaxTd32Directories && directory != 0; ++walked) {
     const auto header_size = ReadLe16(data, directory);
@@ -38,7 +47,9 @@ std::vector<Entry> Entries(std::string_view data) {
       const uint16_t type = ReadLe16(data, at).value_or(0);
       const uint32_t offset = ReadLe32(data, at + 4).value_or(0);
       const uint32_t size = ReadLe32(data, at + 8).value_or(0);
-      if (offset > data.size() || data.size() - offset < size) continue;
+      if (offset > data.size() || data.size() - offset < size || size == 0) continue;
+      if (overlaps(offset, offset + size)) continue;
+      taken.emplace(offset, offset + size);
       entries.push_back({type, data.substr(offset, size)});
     }
     directory = *next;
@@ -101,16 +112,22 @@ class Td32Reader {
     }
   }
 
+  // The files and line blocks of a source module. Offsets may point at the same bytes many
+  // times in damaged data, so the work is bounded by the subsection's size: every block visit
+  // costs 4 bytes and every pair 6, as they do in sound data.
   void SourceModule(std::string_view bytes) {
+    uint64_t budget = bytes.size();
     const uint16_t files = ReadLe16(bytes, 0).value_or(0);
     for (uint32_t file = 0; file < files; ++file) {
       const auto file_at = ReadLe32(bytes, 4 + uint64_t{file} * 4);
       if (!file_at) return;
       const uint16_t blocks = ReadLe16(bytes, *file_at).value_or(0);
       for (uint32_t block = 0; block < blocks; ++block) {
+        if (budget < 4) return;
+        budget -= 4;
         const auto block_at = ReadLe32(bytes, uint64_t{*file_at} + 6 + uint64_t{block} * 4);
         if (!block_at) break;
-        LineBlock(bytes, *block_at);
+        LineBlock(bytes, *block_at, budget);
       }
     }
   }
@@ -127,8 +144,13 @@ class Td32Reader {
   }
 
   // A line block: segment, pair count, the offsets, then the line numbers.
-  void LineBlock(std::string_view bytes, uint32_t at) {
+  void LineBlock(std::string_view bytes, uint32_t at, uint64_t& budget) {
     const uint16_t pairs = ReadLe16(bytes, uint64_t{at} + 2).value_or(0);
+    if (budget < uint64_t{pairs} * 6) {
+      budget = 0;
+      return;
+    }
+    budget -= uint64_t{pairs} * 6;
     const uint64_t offsets = uint64_t{at} + 4;
     const uint64_t numbers = offsets + uint64_t{pairs} * 4;
     if (numbers + uint64_t{pairs} * 2 > bytes.size()) return;

@@ -185,6 +185,38 @@ TEST(Td32Test, DamagedDataIsSkipped) {
   EXPECT_TRUE(map.lines().empty());
 }
 
+TEST(Td32Test, RepeatedOffsetsDoNotMultiplyTheWork) {
+  // 1000 files that all name one file record, whose 1000 blocks all name one block of 100
+  // pairs: sound data of this size holds far fewer lines.
+  std::string source;
+  AppendLe16(source, 1000);
+  AppendLe16(source, 0);
+  for (int i = 0; i < 1000; ++i)
+    AppendLe32(source, 4004);
+  AppendLe16(source, 1000);  // file record at 4004
+  AppendLe32(source, 0);
+  for (int i = 0; i < 1000; ++i)
+    AppendLe32(source, 8010);
+  AppendLe16(source, 1);  // line block at 8010
+  AppendLe16(source, 100);
+  for (int i = 0; i < 100; ++i)
+    AppendLe32(source, static_cast<uint32_t>(i));
+  for (int i = 0; i < 100; ++i)
+    AppendLe16(source, static_cast<uint16_t>(i + 1));
+  TMapFile map = EmptyMap();
+  ASSERT_TRUE(ReadTd32(Td32Of({{0x127, source}}), map));
+  EXPECT_LE(map.lines().size(), source.size() / 6);
+  EXPECT_GE(map.lines().size(), 100u);
+
+  // A second directory entry on the same bytes is not read again.
+  std::string twice = Td32Of({{0x127, source}, {0x127, source}});
+  const uint32_t directory = *ReadLe32(twice, 4);
+  PutLe32(twice, directory + 16 + 12 + 4, *ReadLe32(twice, directory + 16 + 4));
+  TMapFile once = EmptyMap();
+  ASSERT_TRUE(ReadTd32(twice, once));
+  EXPECT_EQ(once.lines().size(), map.lines().size());
+}
+
 TEST(Td32Test, DataInsideAFile) {
   EXPECT_EQ(Td32InFile("FB09 plain"), "FB09 plain");
   // A PE file whose last section starts at the debug directory's address.
