@@ -10,6 +10,7 @@ constexpr Color kBtnHighlight = 0x80000000u + 20;
 constexpr int kUnlimited = 65535;  // how far automatic sizing opens the text rectangle
 constexpr int kAutoSizeMargin = 6;
 constexpr int kMaxFrame = 1 << 14;  // wider frames are drawn this wide
+constexpr int kMaxSize = 1 << 24;   // larger controls are laid out this large
 
 bool AnyBevel(const LabelLook& look) {
   return look.bevel_inner != TBevelCut::bvNone || look.bevel_outer != TBevelCut::bvNone;
@@ -17,6 +18,10 @@ bool AnyBevel(const LabelLook& look) {
 
 int FrameWidth(int width) {
   return std::clamp(width, 0, kMaxFrame);
+}
+
+int ControlSize(int size) {
+  return std::clamp(size, 0, kMaxSize);
 }
 
 void Shrink(Rect* rect, int by) {
@@ -103,7 +108,7 @@ bool SizesHorizontally(const LabelLook& look) {
 }  // namespace
 
 Rect TextRect(const LabelLook& look, int width, int height) {
-  Rect rect{0, 0, width, height};
+  Rect rect{0, 0, ControlSize(width), ControlSize(height)};
   const int bevel = FrameWidth(look.bevel_width);
   const int border = FrameWidth(look.border_width);
   if (look.bevel_outer != TBevelCut::bvNone) Shrink(&rect, bevel);
@@ -117,6 +122,8 @@ Rect TextRect(const LabelLook& look, int width, int height) {
 LabelPaintResult PaintLabel(DrawingSurface& surface, const LabelLook& look, std::string_view markup,
                             int width, int height, Point mouse, int hover_index,
                             const RenderFunction& render) {
+  width = ControlSize(width);
+  height = ControlSize(height);
   Rect rect{0, 0, width, height};
   if (!look.transparent) {
     surface.SetBrushColor(look.color);
@@ -166,6 +173,7 @@ LabelPaintResult PaintLabel(DrawingSurface& surface, const LabelLook& look, std:
 
 AnchorHit AnchorAt(DrawingSurface& surface, const LabelLook& look, std::string_view markup,
                    int width, int height, int x, int y, const RenderFunction& render) {
+  height = ControlSize(height);
   Rect rect = TextRect(look, width, height);
   AlignVertically(surface, look, markup, height, render, &rect);
   DrawHtmlArgs args = RenderArgs(look, rect);
