@@ -35,6 +35,9 @@ std::optional<size_t> Search(size_t n, bool entries_rule, Below below, Matches m
   return std::nullopt;
 }
 
+// Segments tried below an address when looking for the one of a kind that holds it.
+constexpr int kOverlapReach = 8;
+
 bool Contains(const TMfSegment& segment, uint32_t address) {
   return address >= segment.start && uint64_t{address} < uint64_t{segment.start} + segment.length;
 }
@@ -93,8 +96,18 @@ void TMapFile::SortLines() {
 
 size_t TMapFile::SegmentIndexOf(bool code, uint32_t address) const {
   const std::vector<TMfSegment>& items = segments_.items();
-  for (size_t i = 0; i < items.size(); ++i) {
-    if ((items[i].code != 0) == code && Contains(items[i], address)) return i;
+  const auto data = std::partition_point(items.begin(), items.end(),
+                                         [](const TMfSegment& item) { return item.code != 0; });
+  const auto kind_begin = code ? items.begin() : data;
+  auto at =
+      std::upper_bound(code ? items.begin() : data, code ? data : items.end(), address,
+                       [](uint32_t value, const TMfSegment& item) { return value < item.start; });
+  // The nearest segment that starts at or below the address holds it, unless segments
+  // overlap; then an earlier, longer one may. A few are tried, so that a look-up stays short
+  // in data with many segments below the address.
+  for (int tried = 0; tried < kOverlapReach && at != kind_begin; ++tried) {
+    --at;
+    if (Contains(*at, address)) return static_cast<size_t>(at - items.begin());
   }
   return items.size();
 }

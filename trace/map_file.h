@@ -106,7 +106,8 @@ class TMapFile {
   // Index of the segment added last; segments().size() when none was added.
   size_t last_added_segment() const { return last_added_; }
 
-  // The segment of kind code that contains address, or none (index segments().size()).
+  // The segment of kind code that contains address, among the 8 that start nearest at or
+  // below it; none (index segments().size()) otherwise.
   size_t SegmentIndexOf(bool code, uint32_t address) const;
 
   // A copy of the segment that contains address (start <= address < start + length), or one
