@@ -63,16 +63,37 @@ std::string ShortName(const std::string& raw) {
                                   trace::kMaxPackedStringLength);
 }
 
+// The name with every template argument list written "<...>", as a long name is fitted.
+std::string WithoutTemplateArguments(const std::string& name) {
+  std::string out;
+  int depth = 0;
+  for (char c : name) {
+    if (c == '<' && depth++ == 0) out += "<...>";
+    if (c == '>' && depth > 0) {
+      --depth;
+      continue;
+    }
+    if (depth == 0) out += c;
+  }
+  return out;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() > tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 // The block's name agrees with addr2line's: equal, or, where DWARF has no linkage name and
-// addr2line shows the bare name, the block's qualified name ends in "::" and that name.
+// addr2line shows the bare name, the block's qualified name ends in "::" and that name (with
+// template arguments written "<...>" when the qualified name had to be fitted).
 bool SameFunction(const std::string& block, const std::string& raw, const std::string& expected,
                   bool& by_bare_name) {
   by_bare_name = false;
   if (block == expected) return true;
   if (raw.rfind("_Z", 0) == 0 || expected.empty()) return false;
-  const std::string tail = "::" + expected;
-  by_bare_name = block.size() > tail.size() &&
-                 block.compare(block.size() - tail.size(), tail.size(), tail) == 0;
+  by_bare_name = EndsWith(block, "::" + expected) ||
+                 (block.find("<...>") != std::string::npos &&
+                  EndsWith(block, "::" + WithoutTemplateArguments(expected)));
   return by_bare_name;
 }
 
