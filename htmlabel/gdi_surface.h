@@ -39,6 +39,8 @@ class GdiSurface : public DrawingSurface {
   HDC Handle() const { return dc_; }
   // The 0x00BBGGRR value GDI draws for a colour (system colours resolved).
   static COLORREF ToRgb(Color color);
+  // How many text calls reached the system (DrawTextA, GetTextExtentPoint32A).
+  long SystemTextCalls() const { return system_text_calls_; }
 
   Font GetFont() const override { return font_; }
   void SetFont(const Font& font) override { font_ = font; }
@@ -102,6 +104,7 @@ class GdiSurface : public DrawingSurface {
   std::vector<Font> metrics_;
   std::map<MeasureKey, Measured> measured_;
   std::map<std::pair<int, std::string>, Size> extents_;
+  long system_text_calls_ = 0;
   fw::GdiObject pen_object_;
   Pen selected_pen_;
   bool pen_selected_ = false;

@@ -212,6 +212,7 @@ int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
   PrepareText();
   RECT area = ToRect(*rect);
   const int result = ::DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &area, format);
+  ++system_text_calls_;
   if (measuring) {
     const Rect asked = *rect;
     *rect = Rect{area.left, area.top, area.right, area.bottom};
@@ -248,6 +249,7 @@ Size GdiSurface::TextExtent(std::string_view text) {
   SelectFont();
   SIZE size{};
   GetTextExtentPoint32A(dc_, text.data(), static_cast<int>(text.size()), &size);
+  ++system_text_calls_;
   if (extents_.size() >= kMaxMeasured) extents_.clear();
   extents_.emplace(std::move(key), Size{size.cx, size.cy});
   return Size{size.cx, size.cy};
