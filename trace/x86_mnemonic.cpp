@@ -119,67 +119,9 @@ constexpr std::string_view kConditions[16] = {"o", "no", "b", "nb", "z", "nz", "
                                               "s", "ns", "p", "np", "l", "ge", "le", "g"};
 constexpr std::string_view kSegments[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
 
-}  // namespace
-
-std::string_view SelectMnemonic(std::string_view entry, const X86Instruction& in) {
-  return Select(entry, Variant(in), in.has_modrm && in.mod == 3, in.reg, in.rm, IsX87(in));
-}
-
-bool MnemonicFormAllowed(const X86Instruction& in) {
-  if (!in.has_modrm) return true;
-  const int table = in.opcode >= 0x100 ? 1 : 0;
-  const uint8_t bits =
-      Forms()
-          .mask[FormTable::Slot(table, in.opcode & 0xFF, Variant(in), in.mod == 3 ? 1 : 0, in.reg)];
-  return (bits >> in.rm) & 1;
-}
-
-uint8_t AllowedRmValues(bool two_byte, uint8_t opcode, int variant, bool register_form, int reg) {
-  return Forms()
-      .mask[FormTable::Slot(two_byte ? 1 : 0, opcode, variant & 3, register_form ? 1 : 0, reg & 7)];
-}
-
-size_t MnemonicText(const X86Instruction& in, char* out, size_t capacity) {
+// Writes name with its placeholders filled and the "f" of x87 in front; returns its length.
+size_t FinishName(const X86Instruction& in, std::string_view name, char* out, size_t capacity) {
   size_t at = 0;
-  if (capacity == 0) return 0;
-  // Per list entry: 1 when it chooses by prefix, form or member, 2 when it has placeholders.
-  static const std::array<uint8_t, 256> kKinds = [] {
-    std::array<uint8_t, 256> kinds{};
-    for (int i = 0; i < 256; ++i) {
-      const std::string_view entry = x86::MnemonicName(i);
-      if (entry.find_first_of("/:|-") != std::string_view::npos) kinds[i] |= 1;
-      if (entry.find_first_of("%SP") != std::string_view::npos) kinds[i] |= 2;
-    }
-    return kinds;
-  }();
-  std::string_view name;
-  uint8_t kind = 2;
-  if (in.opcode == 0x0F0F) {
-    name = x86::ThreeDNowName(in.suffix);
-  } else {
-    kind = kKinds[in.mnemonic];
-    name = x86::MnemonicName(in.mnemonic);
-    if (kind & 1) {
-      // The choice is precomputed for the entry of the instruction's opcode.
-      const int table = in.opcode >= 0x100 ? 1 : 0;
-      const int op = in.opcode & 0xFF;
-      const bool register_form = in.has_modrm && in.mod == 3;
-      const uint16_t chosen =
-          (table ? x86::kTwoByteMnemonic[op] : x86::kOneByteMnemonic[op]) == in.mnemonic &&
-                  in.reg < 8
-              ? Forms().chosen[FormTable::Slot(table, op, Variant(in), register_form, in.reg)]
-              : FormTable::kByRm;
-      name = chosen != FormTable::kByRm ? name.substr(chosen >> 8, chosen & 0xFF)
-                                        : SelectMnemonic(name, in);
-    }
-  }
-  if (kind == 0 && !IsX87(in)) {
-    // A fixed name: one copy.
-    const size_t count = name.size() < capacity - 1 ? name.size() : capacity - 1;
-    std::memcpy(out, name.data(), count);
-    out[count] = '\0';
-    return count;
-  }
   if (IsX87(in)) Put(out, capacity, at, 'f');
   const bool double_prefix = in.operand16 || in.repne;
   const bool scalar_prefix = in.repne || in.rep;
@@ -201,6 +143,109 @@ size_t MnemonicText(const X86Instruction& in, char* out, size_t capacity) {
   }
   out[at] = '\0';
   return at;
+}
+
+}  // namespace
+
+std::string_view SelectMnemonic(std::string_view entry, const X86Instruction& in) {
+  return Select(entry, Variant(in), in.has_modrm && in.mod == 3, in.reg, in.rm, IsX87(in));
+}
+
+bool MnemonicFormAllowed(const X86Instruction& in) {
+  if (!in.has_modrm) return true;
+  const int table = in.opcode >= 0x100 ? 1 : 0;
+  const uint8_t bits =
+      Forms()
+          .mask[FormTable::Slot(table, in.opcode & 0xFF, Variant(in), in.mod == 3 ? 1 : 0, in.reg)];
+  return (bits >> in.rm) & 1;
+}
+
+uint8_t AllowedRmValues(bool two_byte, uint8_t opcode, int variant, bool register_form, int reg) {
+  return Forms()
+      .mask[FormTable::Slot(two_byte ? 1 : 0, opcode, variant & 3, register_form ? 1 : 0, reg & 7)];
+}
+
+size_t MnemonicText(const X86Instruction& in, char* out, size_t capacity) {
+  if (capacity == 0) return 0;
+  // Per list entry: 1 when it chooses by prefix, form or member, 2 when it has placeholders.
+  static const std::array<uint8_t, 256> kKinds = [] {
+    std::array<uint8_t, 256> kinds{};
+    for (int i = 0; i < 256; ++i) {
+      const std::string_view entry = x86::MnemonicName(i);
+      if (entry.find_first_of("/:|-") != std::string_view::npos) kinds[i] |= 1;
+      if (entry.find_first_of("%SP") != std::string_view::npos) kinds[i] |= 2;
+    }
+    return kinds;
+  }();
+  // Names whose only placeholders depend on the opcode ("j%cc", "push    %seg"), finished
+  // once per opcode (one-byte, then 0x0F xx); empty for the others.
+  struct Finished {
+    std::array<std::array<char, 16>, 512> text{};
+    std::array<uint8_t, 512> size{};
+  };
+  static const Finished kFinished = [] {
+    Finished finished;
+    for (int i = 0; i < 512; ++i) {
+      const bool two_byte = i >= 256;
+      const int index = two_byte ? x86::kTwoByteMnemonic[i - 256] : x86::kOneByteMnemonic[i];
+      const std::string_view entry = x86::MnemonicName(index);
+      if (entry.find('%') == std::string_view::npos ||
+          entry.find_first_of("/:|-SP") != std::string_view::npos) {
+        continue;
+      }
+      X86Instruction any;
+      any.opcode = static_cast<uint16_t>(two_byte ? 0x0F00 + (i - 256) : i);
+      any.mnemonic = static_cast<uint8_t>(index);
+      if (IsX87(any)) continue;
+      char text[64];
+      const size_t size = FinishName(any, entry, text, sizeof(text));
+      if (size > finished.text[i].size()) continue;
+      std::memcpy(finished.text[i].data(), text, size);
+      finished.size[i] = static_cast<uint8_t>(size);
+    }
+    return finished;
+  }();
+  if (in.opcode != 0x0F0F) {
+    const int slot = in.opcode >= 0x100 ? 256 + (in.opcode & 0xFF) : in.opcode;
+    const uint8_t size = kFinished.size[slot];
+    const int table_index = in.opcode >= 0x100 ? x86::kTwoByteMnemonic[in.opcode & 0xFF]
+                                               : x86::kOneByteMnemonic[in.opcode & 0xFF];
+    if (size != 0 && table_index == in.mnemonic) {
+      const size_t count = size < capacity - 1 ? size : capacity - 1;
+      std::memcpy(out, kFinished.text[slot].data(), count);
+      out[count] = '\0';
+      return count;
+    }
+  }
+  std::string_view name;
+  uint8_t kind = 2;
+  if (in.opcode == 0x0F0F) {
+    name = x86::ThreeDNowName(in.suffix);
+  } else {
+    kind = kKinds[in.mnemonic];
+    name = x86::MnemonicName(in.mnemonic);
+    if (kind & 1) {
+      // The choice is precomputed for the entry of the instruction's opcode.
+      const int table = in.opcode >= 0x100 ? 1 : 0;
+      const int op = in.opcode & 0xFF;
+      const bool register_form = in.has_modrm && in.mod == 3;
+      const uint16_t chosen =
+          (table ? x86::kTwoByteMnemonic[op] : x86::kOneByteMnemonic[op]) == in.mnemonic &&
+                  in.reg < 8
+              ? Forms().chosen[FormTable::Slot(table, op, Variant(in), register_form, in.reg)]
+              : FormTable::kByRm;
+      name = chosen != FormTable::kByRm ? name.substr(chosen >> 8, chosen & 0xFF)
+                                        : SelectMnemonic(name, in);
+    }
+  }
+  if (!(kind & 2) && !IsX87(in)) {
+    // Without placeholders the chosen name is the text: one copy.
+    const size_t count = name.size() < capacity - 1 ? name.size() : capacity - 1;
+    std::memcpy(out, name.data(), count);
+    out[count] = '\0';
+    return count;
+  }
+  return FinishName(in, name, out, capacity);
 }
 
 }  // namespace trace

@@ -21,6 +21,29 @@ constexpr size_t kMnemonicColumn = 19;  // operands start here
 constexpr size_t kCommentColumn = 40;   // comments start after this (as kMnemonicColumn)
 constexpr size_t kStringLimit = 100;    // characters examined for a string comment
 
+// Copies count (at most 16) bytes with fixed-size moves that stay inside both ranges; the
+// moves of the longer sizes overlap.
+inline void CopyShort(char* to, const char* from, size_t count) {
+  if (count >= 8) {
+    uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + count - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + count - 8, &tail, 8);
+  } else if (count >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + count - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + count - 4, &tail, 4);
+  } else if (count != 0) {
+    const char first = from[0], middle = from[count / 2], last = from[count - 1];
+    to[0] = first;
+    to[count / 2] = middle;
+    to[count - 1] = last;
+  }
+}
+
 // A fixed buffer for one line; what does not fit is cut.
 class Line {
  public:
@@ -28,15 +51,29 @@ class Line {
     if (size_ < sizeof(text_)) text_[size_++] = c;
   }
   void Put(std::string_view s) {
+    if (s.size() <= 16 && size_ + 16 <= sizeof(text_)) {
+      // Register names, mnemonics and numbers: a few fixed-size moves, no library call.
+      CopyShort(text_ + size_, s.data(), s.size());
+      size_ += s.size();
+      return;
+    }
     const size_t count = s.size() < sizeof(text_) - size_ ? s.size() : sizeof(text_) - size_;
     if (count == 0) return;
     std::memcpy(text_ + size_, s.data(), count);
     size_ += count;
   }
   void Hex8(uint32_t value) {
+    // The eight nibbles spread over the bytes of a 64-bit value, most significant in the
+    // lowest byte, then turned into digits all at once: '0' added to each, and the 39 that
+    // lead from ':' to 'a' added to those of 10 and more.
+    uint64_t x = static_cast<uint64_t>(value & 0xFFFF) << 32 | value >> 16;
+    x = (x & 0x000000FF000000FF) << 16 | ((x >> 8) & 0x000000FF000000FF);
+    x = (x & 0x000F000F000F000F) << 8 | ((x >> 4) & 0x000F000F000F000F);
+    const uint64_t letters = ((x + 0x0606060606060606) >> 4) & 0x0101010101010101;
+    x += 0x3030303030303030 + letters * 39;
     char digits[8];
     for (int i = 0; i < 8; ++i)
-      digits[i] = kHex[(value >> (28 - 4 * i)) & 15];
+      digits[i] = static_cast<char>(x >> (8 * i));
     Put(std::string_view(digits, 8));
   }
   void Number(int64_t value, bool show_plus) {
