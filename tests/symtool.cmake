@@ -5,6 +5,7 @@ if(NOT WIN32)
     SOURCES
       symtool/function_name_test.cpp
       symtool/symbol_table_builder_test.cpp
+      symtool/coff_symbols_test.cpp
     LIBS symtool
   )
   add_executable(symbol_truth ${CMAKE_CURRENT_LIST_DIR}/symtool/symbol_truth.cpp)

@@ -145,11 +145,13 @@ int main(int argc, char** argv) {
   if (stats) {
     std::fprintf(stderr,
                  "%s: %zu units (%zu malformed), %zu function ranges (%zu unnamed), %zu line "
-                 "rows (%zu overlapping sequences left out); table: %zu unit ranges, %zu "
+                 "rows (%zu overlapping sequences left out), %zu functions from COFF symbols; "
+                 "table: %zu unit ranges, %zu "
                  "functions, %zu lines; block %zu bytes\n",
                  exe_path.c_str(), counts.units, counts.malformed_units, counts.functions,
                  counts.unnamed_functions, counts.line_rows, counts.dropped_sequences,
-                 table.ranges.size(), table.functions.size(), table.lines.size(), block.size());
+                 counts.symbol_functions, table.ranges.size(), table.functions.size(),
+                 table.lines.size(), block.size());
   }
   bool ok = true;
   if (!block_path.empty()) ok &= WriteFile(block_path, block);

@@ -47,6 +47,63 @@ std::string ResolveName(const std::string& stored, std::string_view string_table
   return cursor.ok() ? std::string(name) : stored;
 }
 
+constexpr uint8_t kClassExternal = 2;
+constexpr uint8_t kClassStatic = 3;
+constexpr uint8_t kClassFile = 103;
+constexpr uint16_t kFunctionType = 0x20;  // derived type "function" of an undefined base
+
+// The function symbols of the symbol table of count records at offset.
+std::vector<CoffFunction> ReadCoffFunctions(std::string_view bytes, uint32_t offset, uint32_t count,
+                                            std::string_view string_table,
+                                            const std::vector<PeSection>& sections,
+                                            uint32_t image_base) {
+  std::vector<CoffFunction> functions;
+  if (offset == 0 || offset > bytes.size()) return functions;
+  count =
+      static_cast<uint32_t>(std::min<uint64_t>(count, (bytes.size() - offset) / kCoffSymbolSize));
+  std::string file;
+  for (uint32_t i = 0; i < count; ++i) {
+    ByteCursor record(bytes, offset + size_t{i} * kCoffSymbolSize);
+    const std::string_view short_name = record.Span(8);
+    const uint32_t value = record.U32();
+    const int16_t section = static_cast<int16_t>(record.U16());
+    const uint16_t type = record.U16();
+    const uint8_t storage = record.U8();
+    const uint8_t aux = record.U8();
+    if (!record.ok()) break;
+    const uint32_t aux_count = std::min<uint32_t>(aux, count - i - 1);
+    if (storage == kClassFile) {
+      // The file name fills the auxiliary records, zero-padded.
+      const std::string_view name =
+          bytes.substr(record.position(), size_t{aux_count} * kCoffSymbolSize);
+      file.assign(name.substr(0, name.find('\0')));
+      // The assembler writes "fake" for objects that name no source file.
+      if (file == "fake") file.clear();
+    } else if (section > 0 && static_cast<size_t>(section) <= sections.size() &&
+               (storage == kClassExternal ||
+                (storage == kClassStatic && (type & 0x30) == kFunctionType))) {
+      const PeSection& where = sections[static_cast<size_t>(section) - 1];
+      std::string name;
+      if (short_name.substr(0, 4) == std::string_view("\0\0\0\0", 4)) {
+        ByteCursor offset_field(short_name, 4);
+        const uint32_t at = offset_field.U32();
+        if (at >= 4 && at < string_table.size()) {
+          ByteCursor text(string_table, at);
+          name = std::string(text.CString());
+        }
+      } else {
+        name = std::string(short_name.substr(0, short_name.find('\0')));
+      }
+      const uint64_t address = uint64_t{image_base} + where.virtual_address + value;
+      if ((where.characteristics & kCodeSection) != 0 && !name.empty() && name[0] != '.' &&
+          address <= 0xFFFFFFFFull)
+        functions.push_back({std::move(name), static_cast<uint32_t>(address), file});
+    }
+    i += aux_count;
+  }
+  return functions;
+}
+
 }  // namespace
 
 std::optional<PeDebugImage> PeDebugImage::FromBytes(std::string bytes, std::string& error) {
@@ -99,6 +156,8 @@ std::optional<PeDebugImage> PeDebugImage::FromBytes(std::string bytes, std::stri
   image.code_end_ = static_cast<uint32_t>(end);
   if (headers->entry_point != 0 && base + headers->entry_point <= 0xFFFFFFFFull)
     image.entry_point_ = static_cast<uint32_t>(base + headers->entry_point);
+  image.coff_functions_ = ReadCoffFunctions(bytes, symbols_offset, symbol_count, string_table,
+                                            image.sections_, image.image_base_);
   image.bytes_ = std::move(bytes);
   return image;
 }

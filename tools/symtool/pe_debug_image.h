@@ -22,6 +22,13 @@ struct PeSection {
   uint32_t characteristics = 0;  // IMAGE_SCN_* flags
 };
 
+// A function symbol of the COFF symbol table (the linker keeps it in unstripped programs).
+struct CoffFunction {
+  std::string name;      // as stored: C names with the leading underscore of i386 COFF
+  uint32_t address = 0;  // absolute
+  std::string file;      // the source file of the preceding ".file" record; empty when none
+};
+
 class PeDebugImage {
  public:
   // Largest file that is read, in bytes.
@@ -48,6 +55,10 @@ class PeDebugImage {
   // The sections in section table order.
   const std::vector<PeSection>& sections() const { return sections_; }
 
+  // The function symbols of the COFF symbol table: external symbols of any type and static
+  // ones typed as functions, in code sections; in table order.
+  const std::vector<CoffFunction>& coff_functions() const { return coff_functions_; }
+
   // The first section with this full name; none when there is none.
   const PeSection* Find(std::string_view name) const;
   // The file bytes of a section, cut to its virtual size and to the file; empty when absent.
@@ -63,6 +74,7 @@ class PeDebugImage {
   uint32_t code_end_ = 0;
   std::optional<uint32_t> entry_point_;
   std::vector<PeSection> sections_;
+  std::vector<CoffFunction> coff_functions_;
 };
 
 }  // namespace symtool

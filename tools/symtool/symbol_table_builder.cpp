@@ -34,12 +34,13 @@ class Builder {
   Builder(uint32_t code_start, uint32_t code_end, SymbolTableStats& stats)
       : start_(code_start), end_(code_end), stats_(stats) {}
 
-  trace::SymbolTable Build(const DwarfSections& sections) {
+  trace::SymbolTable Build(const DwarfSections& sections,
+                           const std::vector<CoffFunction>& symbols) {
     const DwarfInfo info = ReadDwarfInfo(sections);
     stats_.units = info.units.size();
     stats_.malformed_units = info.malformed_units;
+    BuildFunctions(info, symbols);
     BuildRanges(info);
-    BuildFunctions(info);
     BuildLines(info, sections);
     return std::move(table_);
   }
@@ -85,6 +86,7 @@ class Builder {
       }
       runs.push_back(std::move(piece));
     }
+    AddSymbolRuns(runs);
     for (const Piece& run : runs) {
       table_.ranges.push_back(
           {run.unit, Offset(run.begin), static_cast<uint32_t>(run.end - run.begin)});
@@ -92,8 +94,43 @@ class Builder {
     }
   }
 
-  void BuildFunctions(const DwarfInfo& info) {
+  // Code that only the symbol table names belongs to the file of its function's ".file"
+  // record, from the function's start to the next function, in the gaps DWARF leaves.
+  void AddSymbolRuns(std::vector<Piece>& runs) const {
+    std::vector<Piece> added;
+    for (const auto& [address, file] : symbol_only_) {
+      if (file.empty()) continue;
+      const auto next = std::upper_bound(
+          table_.functions.begin(), table_.functions.end(), Offset(address),
+          [](uint32_t offset, const trace::SymbolFunction& f) { return offset < f.offset; });
+      uint64_t end = next == table_.functions.end() ? end_ : start_ + next->offset;
+      const auto run = std::upper_bound(runs.begin(), runs.end(), address,
+                                        [](uint64_t a, const Piece& p) { return a < p.end; });
+      if (run != runs.end()) {
+        if (run->begin <= address) continue;
+        end = std::min(end, run->begin);
+      }
+      if (end > address) added.push_back({address, end, UnitName(file)});
+    }
+    if (added.empty()) return;
+    runs.insert(runs.end(), added.begin(), added.end());
+    std::sort(runs.begin(), runs.end(),
+              [](const Piece& a, const Piece& b) { return a.begin < b.begin; });
+    std::vector<Piece> merged;
+    for (Piece& run : runs) {
+      if (!merged.empty() && merged.back().unit == run.unit &&
+          run.begin - merged.back().end <= kPaddingGap) {
+        merged.back().end = std::max(merged.back().end, run.end);
+        continue;
+      }
+      merged.push_back(std::move(run));
+    }
+    runs = std::move(merged);
+  }
+
+  void BuildFunctions(const DwarfInfo& info, const std::vector<CoffFunction>& symbols) {
     std::vector<std::pair<uint64_t, std::string>> entries;
+    std::vector<AddressRange> described;  // code of the functions DWARF describes
     for (const DwarfFunction& function : info.functions) {
       std::string name;
       if (!function.linkage_name.empty())
@@ -110,8 +147,30 @@ class Builder {
           ++stats_.unnamed_functions;
           continue;
         }
+        described.push_back(clipped);
         entries.emplace_back(clipped.begin, name);
       }
+    }
+    // Functions without DWARF (run-time libraries, assembly) are named by the symbol table.
+    std::sort(described.begin(), described.end(),
+              [](const auto& a, const auto& b) { return a.begin < b.begin; });
+    uint64_t reach = 0;  // ends made non-decreasing, so that the search below is sound
+    for (AddressRange& range : described)
+      range.end = reach = std::max(reach, range.end);
+    for (const CoffFunction& symbol : symbols) {
+      if (symbol.address < start_ || symbol.address >= end_) continue;
+      const auto covering =
+          std::upper_bound(described.begin(), described.end(), uint64_t{symbol.address},
+                           [](uint64_t a, const AddressRange& r) { return a < r.end; });
+      if (covering != described.end() && covering->begin <= symbol.address) continue;
+      std::string_view name = symbol.name;
+      // i386 COFF puts an underscore in front of C and C++ names ("_memcmp", "__ZNSs4swapERSs").
+      if (!name.empty() && name[0] == '_') name.remove_prefix(1);
+      if (name.empty()) continue;
+      ++stats_.symbol_functions;
+      entries.emplace_back(symbol.address, FitFunctionName(ShortFunctionName(Demangle(name)),
+                                                           trace::kMaxPackedStringLength));
+      symbol_only_.emplace_back(symbol.address, symbol.file);
     }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -180,6 +239,8 @@ class Builder {
   SymbolTableStats& stats_;
   trace::SymbolTable table_;
   std::vector<uint64_t> run_ends_;  // end address of every unit range, in order
+  // Start and file of the functions known from the symbol table only.
+  std::vector<std::pair<uint64_t, std::string>> symbol_only_;
 };
 
 }  // namespace
@@ -207,14 +268,15 @@ DwarfSections DwarfSectionsOf(const PeDebugImage& image) {
 }
 
 trace::SymbolTable BuildSymbolTable(const DwarfSections& sections, uint32_t code_start,
-                                    uint32_t code_end, SymbolTableStats* stats) {
+                                    uint32_t code_end, SymbolTableStats* stats,
+                                    const std::vector<CoffFunction>& symbols) {
   SymbolTableStats local;
-  return Builder(code_start, code_end, stats ? *stats : local).Build(sections);
+  return Builder(code_start, code_end, stats ? *stats : local).Build(sections, symbols);
 }
 
 trace::SymbolTable BuildSymbolTable(const PeDebugImage& image, SymbolTableStats* stats) {
-  trace::SymbolTable table =
-      BuildSymbolTable(DwarfSectionsOf(image), image.code_start(), image.code_end(), stats);
+  trace::SymbolTable table = BuildSymbolTable(DwarfSectionsOf(image), image.code_start(),
+                                              image.code_end(), stats, image.coff_functions());
   if (image.entry_point() && *image.entry_point() >= image.code_start() &&
       *image.entry_point() < image.code_end())
     table.entry_point = *image.entry_point() - image.code_start();

@@ -15,6 +15,10 @@
 //              program at that address (as addr2line reports it); sequences that overlap code
 //              already described by another sequence are left out; runs of rows with the same
 //              line inside one unit range collapse into their first.
+//   symbols    functions the COFF symbol table names where DWARF describes no function (the
+//              run-time libraries) get an entry too, named the same way from their symbol
+//              name, and their code, in the gaps between DWARF's units, a unit range named
+//              after the ".file" record in front of them.
 //   entry      the image's entry point.
 // Everything outside the image's code range (discarded copies resolve to address 0) is left
 // out; every offset is from the code start.
@@ -23,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tools/symtool/dwarf_sections.h"
 #include "tools/symtool/pe_debug_image.h"
@@ -38,17 +43,20 @@ struct SymbolTableStats {
   size_t unnamed_functions = 0;  // of those, without any name (left out)
   size_t line_rows = 0;          // rows of all line programs
   size_t dropped_sequences = 0;  // line sequences left out for overlapping others
+  size_t symbol_functions = 0;   // functions named from the COFF symbol table
 };
 
 // The DWARF sections of the image (empty spans for those it lacks).
 DwarfSections DwarfSectionsOf(const PeDebugImage& image);
 
-// The symbol table of code [code_start, code_end) from DWARF sections.
+// The symbol table of code [code_start, code_end) from DWARF sections and, where DWARF
+// describes no function, from the COFF function symbols.
 trace::SymbolTable BuildSymbolTable(const DwarfSections& sections, uint32_t code_start,
-                                    uint32_t code_end, SymbolTableStats* stats = nullptr);
+                                    uint32_t code_end, SymbolTableStats* stats = nullptr,
+                                    const std::vector<CoffFunction>& symbols = {});
 
-// The symbol table of the image from its DWARF sections; an image without DWARF gives a table
-// that holds the entry point only.
+// The symbol table of the image from its DWARF sections and COFF symbols; an image without DWARF
+// gives a table that holds the entry point only.
 trace::SymbolTable BuildSymbolTable(const PeDebugImage& image, SymbolTableStats* stats = nullptr);
 
 // The unit name of a source file name: without folder and extension.
