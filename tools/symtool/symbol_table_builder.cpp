@@ -118,10 +118,15 @@ class Builder {
               [](const Piece& a, const Piece& b) { return a.begin < b.begin; });
     std::vector<Piece> merged;
     for (Piece& run : runs) {
-      if (!merged.empty() && merged.back().unit == run.unit &&
-          run.begin - merged.back().end <= kPaddingGap) {
-        merged.back().end = std::max(merged.back().end, run.end);
-        continue;
+      if (!merged.empty()) {
+        Piece& last = merged.back();
+        // Symbols at one address (constructor aliases) give pieces that overlap.
+        if (last.unit == run.unit && run.begin <= last.end + kPaddingGap) {
+          last.end = std::max(last.end, run.end);
+          continue;
+        }
+        run.begin = std::max(run.begin, last.end);
+        if (run.end <= run.begin) continue;
       }
       merged.push_back(std::move(run));
     }
