@@ -12,9 +12,10 @@ namespace {
 
 using symtool_test::DwarfBytes;
 
-// One code section (.text at 0x1000, 0x100 bytes) and six symbols: the ".file" record of
-// "lib/mem.c", "_memcmp" and "_alias" at 0x10, a section symbol and a static non-function label
-// (both ignored), and "__ZN2fw4Form5PaintEv" at 0x40 through the string table.
+// One code section (.text at 0x1000, 0x100 bytes) and seven symbols: the ".file" record of
+// "lib/mem.c", "_memcmp" and "_alias" at 0x10, "_x " (no readable name), a section symbol and a
+// static non-function label (both ignored), and "__ZN2fw4Form5PaintEv" at 0x40 through the string
+// table.
 std::string MakePe() {
   DwarfBytes b;
   b.U16(0x5A4D);
@@ -22,7 +23,7 @@ std::string MakePe() {
     b.U8(0);
   b.U32(0x40);
   b.U32(0x4550);                                 // "PE\0\0"
-  b.U16(0x14C).U16(1).U32(0).U32(0x400).U32(8);  // machine, sections, time, symbols, count
+  b.U16(0x14C).U16(1).U32(0).U32(0x400).U32(9);  // machine, sections, time, symbols, count
   b.U16(224).U16(0x102);                         // optional header size, characteristics
   const size_t optional = b.size();
   b.U16(0x10B).U8(2).U8(0).U32(0x200).U32(0).U32(0).U32(0x1000).U32(0x1000).U32(0x2000);
@@ -49,6 +50,7 @@ std::string MakePe() {
     b.U8(0);  // the auxiliary record: 18 bytes
   symbol("_memcmp", 0x10, 1, 0x20, 2, 0);
   symbol("_alias", 0x10, 1, 0x20, 2, 0);  // a second name at one address
+  symbol("_x ", 0x30, 1, 0x20, 2, 0);     // no readable name: left out
   symbol(".text", 0, 1, 0, 3, 1);
   for (int i = 0; i < 18; ++i)
     b.U8(0);
@@ -63,7 +65,7 @@ TEST(CoffSymbolsTest, FunctionsWithoutDwarfAreNamedAndPlacedInTheirFile) {
   std::string error;
   const auto image = symtool::PeDebugImage::FromBytes(MakePe(), error);
   ASSERT_TRUE(image) << error;
-  ASSERT_EQ(image->coff_functions().size(), 3u);
+  ASSERT_EQ(image->coff_functions().size(), 4u);
   EXPECT_EQ(image->coff_functions()[0].file, "lib/mem.c");
 
   const trace::SymbolTable table = symtool::BuildSymbolTable(*image);

@@ -227,6 +227,17 @@ int main(int argc, char** argv) {
                 block->size());
   }
 
+  // The unit ranges follow one another without overlap.
+  uint64_t segment_end = 0;
+  for (const trace::TMfSegment& segment : map.segments()) {
+    if (segment.start < segment_end) {
+      std::fprintf(stderr, "symbol_truth: unit range %s at %08x overlaps the one before\n",
+                   segment.unit_name.c_str(), segment.start);
+      return 1;
+    }
+    segment_end = uint64_t{segment.start} + segment.length;
+  }
+
   // The functions as DWARF describes them, and addresses inside them.
   const auto image = symtool::PeDebugImage::Load(exe, error);
   if (!image) {

@@ -171,10 +171,12 @@ class Builder {
       std::string_view name = symbol.name;
       // i386 COFF puts an underscore in front of C and C++ names ("_memcmp", "__ZNSs4swapERSs").
       if (!name.empty() && name[0] == '_') name.remove_prefix(1);
-      if (name.empty()) continue;
+      std::string readable =
+          FitFunctionName(ShortFunctionName(Demangle(name)), trace::kMaxPackedStringLength);
+      // A symbol name of blanks or brackets alone names nothing.
+      if (readable.empty()) continue;
       ++stats_.symbol_functions;
-      entries.emplace_back(symbol.address, FitFunctionName(ShortFunctionName(Demangle(name)),
-                                                           trace::kMaxPackedStringLength));
+      entries.emplace_back(symbol.address, std::move(readable));
       symbol_only_.emplace_back(symbol.address, symbol.file);
     }
     std::stable_sort(entries.begin(), entries.end(),
