@@ -108,8 +108,8 @@ int main(int argc, char** argv) {
   Contestant ours{[&] {
     trace::X86Instruction in;
     uint64_t count = 0;
-    for (size_t at = 0; at < size; at += in.length, ++count)
-      trace::DecodeInstruction(bytes + at, size - at, base + static_cast<uint32_t>(at), in);
+    for (size_t at = 0; at < size; ++count)
+      at += trace::DecodeInstruction(bytes + at, size - at, base + static_cast<uint32_t>(at), in);
     return count;
   }};
 
@@ -146,8 +146,8 @@ int main(int argc, char** argv) {
     trace::X86Instruction in;
     std::string line;
     uint64_t count = 0;
-    for (size_t at = 0; at < size; at += in.length, ++count) {
-      trace::DecodeInstruction(bytes + at, size - at, base + static_cast<uint32_t>(at), in);
+    for (size_t at = 0; at < size; ++count) {
+      at += trace::DecodeInstruction(bytes + at, size - at, base + static_cast<uint32_t>(at), in);
       line.clear();
       trace::AppendInstructionText(in, *view, line, {}, false);
     }
@@ -157,8 +157,8 @@ int main(int argc, char** argv) {
     trace::X86Instruction in;
     std::string line;
     uint64_t count = 0;
-    for (size_t at = 0; at < size; at += in.length, ++count) {
-      trace::DecodeInstruction(bytes + at, size - at, base + static_cast<uint32_t>(at), in);
+    for (size_t at = 0; at < size; ++count) {
+      at += trace::DecodeInstruction(bytes + at, size - at, base + static_cast<uint32_t>(at), in);
       line.clear();
       trace::AppendInstructionText(in, *view, line);
     }

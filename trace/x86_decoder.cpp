@@ -422,21 +422,22 @@ void ClassifyBranch(X86Instruction& out, const RegisterState* regs, const Addres
   }
 }
 
-// Ends decoding with an invalid instruction of the bytes used so far; false when a deferred
-// bounds check finds bytes used that are not the instruction's.
+// Ends decoding with an invalid instruction of the bytes used so far and returns its length;
+// 0 when a deferred bounds check finds bytes used that are not the instruction's.
 template <Bounds kBounds>
-bool Reject(X86Instruction& out, const Cursor<kBounds>& c) {
-  if (!c.Fits()) return false;
+size_t Reject(X86Instruction& out, const Cursor<kBounds>& c) {
+  if (!c.Fits()) return 0;
   Invalidate(out, c.at);
-  return true;
+  return c.at == 0 ? 1 : c.at;
 }
 
 // Decodes from bytes that hold kWindow readable bytes, of which available are the
-// instruction's. False when a deferred bounds check fails (then nothing else is changed).
+// instruction's; returns the length. 0 when a deferred bounds check fails (then nothing else
+// is changed).
 template <Bounds kBounds>
-[[gnu::always_inline]] inline bool Decode(const uint8_t* bytes, size_t available, uint32_t address,
-                                          X86Instruction& out, RegisterState* regs,
-                                          const AddressSpace* memory) {
+[[gnu::always_inline]] inline size_t Decode(const uint8_t* bytes, size_t available,
+                                            uint32_t address, X86Instruction& out,
+                                            RegisterState* regs, const AddressSpace* memory) {
   // Cleared in place: assigning a temporary costs a store-forwarding stall per instruction.
   static_assert(std::is_trivially_copyable_v<X86Instruction>);
   std::memset(static_cast<void*>(&out), 0, sizeof(out));
@@ -607,36 +608,39 @@ template <Bounds kBounds>
     if (ThreeDNowName(out.suffix).empty()) return Reject(out, c);
   }
 
-  if (!c.Fits()) return false;
+  if (!c.Fits()) return 0;
+  // The length goes back to the caller in a register: the start of the next instruction
+  // does not wait for the record to be written and read again.
+  const size_t length = c.at;
   out.valid = true;
-  out.length = static_cast<uint8_t>(c.at);
-  out.next = address + static_cast<uint32_t>(c.at);
+  out.length = static_cast<uint8_t>(length);
+  out.next = address + static_cast<uint32_t>(length);
 
   if (bits & kMayBranch) ClassifyBranch(out, regs, memory);
   if (regs) Track(out, *regs, memory);
-  return true;
+  return length;
 }
 
 // Decodes with a check before every read, from a padded copy of the bytes.
-[[gnu::noinline]] void DecodeChecked(const uint8_t* bytes, size_t available, uint32_t address,
-                                     X86Instruction& out, RegisterState* regs,
-                                     const AddressSpace* memory) {
+[[gnu::noinline]] size_t DecodeChecked(const uint8_t* bytes, size_t available, uint32_t address,
+                                       X86Instruction& out, RegisterState* regs,
+                                       const AddressSpace* memory) {
   uint8_t copy[kWindow] = {};
   if (available != 0) std::memcpy(copy, bytes, available < kWindow ? available : kWindow);
-  Decode<Bounds::kChecked>(copy, available, address, out, regs, memory);
+  return Decode<Bounds::kChecked>(copy, available, address, out, regs, memory);
 }
 
 }  // namespace
 
-void DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
-                       X86Instruction& out, RegisterState* regs, const AddressSpace* memory) {
+size_t DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
+                         X86Instruction& out, RegisterState* regs, const AddressSpace* memory) {
   // Usually the bytes go on far enough to check the length once, at the end; near their end,
   // or for an instruction cut off by its limit, every read is checked.
-  if (available >= kWindow &&
-      Decode<Bounds::kDeferred>(bytes, available, address, out, regs, memory)) {
-    return;
+  if (available >= kWindow) {
+    const size_t length = Decode<Bounds::kDeferred>(bytes, available, address, out, regs, memory);
+    if (length != 0) return length;
   }
-  DecodeChecked(bytes, available, address, out, regs, memory);
+  return DecodeChecked(bytes, available, address, out, regs, memory);
 }
 
 bool DirectTarget(const X86Instruction& in, uint32_t& target) {

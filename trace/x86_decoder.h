@@ -62,10 +62,11 @@ struct X86Instruction {
 };
 
 // Decodes the instruction at address from bytes[0..available). memory (optional) serves
-// reads of call targets through memory; regs (optional) is used and updated.
-void DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
-                       X86Instruction& out, RegisterState* regs = nullptr,
-                       const AddressSpace* memory = nullptr);
+// reads of call targets through memory; regs (optional) is used and updated. Returns
+// out.length (at least 1), so that a linear sweep need not read it back from the record.
+size_t DecodeInstruction(const uint8_t* bytes, size_t available, uint32_t address,
+                         X86Instruction& out, RegisterState* regs = nullptr,
+                         const AddressSpace* memory = nullptr);
 
 // Decodes the instruction at address read through memory; returns out.valid.
 bool DecodeInstruction(const AddressSpace& memory, uint32_t address, X86Instruction& out,

@@ -150,6 +150,34 @@ TEST(X86DecoderTest, BytesBehindTheInstructionChangeNothing) {
   EXPECT_EQ(cut.length, 15);  // the SIB byte would be the 16th
 }
 
+TEST(X86DecoderTest, TheReturnedLengthIsTheRecordsLength) {
+  // Valid, invalid, cut off and prefix-only bytes, decoded from exactly their bytes (checked
+  // reads) and with many bytes behind them (one check at the end).
+  std::vector<uint8_t> overlong(13, 0x66);
+  overlong.insert(overlong.end(), {0x81, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00});
+  const std::vector<std::vector<uint8_t>> cases = {
+      {0x90},
+      {0x8B, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00},
+      {0x0F, 0x0B},        // invalid two-byte opcode
+      {0x8D, 0xC0},        // lea with a register operand
+      {0x81, 0x84, 0x88},  // cut off
+      {0x66, 0xF3},        // prefixes only
+      {},
+      overlong,
+  };
+  for (const std::vector<uint8_t>& bytes : cases) {
+    for (const size_t padding : {size_t{0}, size_t{64}}) {
+      std::vector<uint8_t> buffer = bytes;
+      buffer.resize(bytes.size() + padding, 0xCC);
+      X86Instruction in;
+      const size_t length = DecodeInstruction(buffer.data(), buffer.size(), kAt, in);
+      EXPECT_EQ(length, in.length) << bytes.size() << " " << padding;
+      EXPECT_GE(length, 1u) << bytes.size() << " " << padding;
+      EXPECT_EQ(in.next, kAt + in.length) << bytes.size() << " " << padding;
+    }
+  }
+}
+
 TEST(X86DecoderTest, RelativeCallsAndJumpsGiveTheirTargets) {
   X86Instruction call = Decode({0xE8, 0x10, 0x00, 0x00, 0x00});
   EXPECT_TRUE(call.is_call);
