@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "tests/x86/fake_address_space.h"
@@ -118,8 +120,9 @@ TEST(X86DecoderTest, BytesBehindTheInstructionChangeNothing) {
   // With many bytes behind it, the decoder checks the length once, at the end; with few,
   // before every read. Both must give the same record, also for an instruction that the
   // 15-byte limit cuts off.
-  std::vector<uint8_t> overlong(13, 0x66);  // 13 prefixes, then 7 bytes: beyond 15
-  overlong.insert(overlong.end(), {0x81, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00});
+  std::vector<uint8_t> overlong(20, 0x66);  // 13 prefixes, then 7 bytes: beyond 15
+  const uint8_t add[] = {0x81, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00};
+  std::copy(std::begin(add), std::end(add), overlong.begin() + 13);
   const std::vector<std::vector<uint8_t>> cases = {
       {0x8B, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00},              // mov eax, [eax+ecx*4+$1000]
       {0x8B, 0x04, 0x25, 0x00, 0x10, 0x00, 0x00},              // SIB without base: disp32
@@ -153,8 +156,9 @@ TEST(X86DecoderTest, BytesBehindTheInstructionChangeNothing) {
 TEST(X86DecoderTest, TheReturnedLengthIsTheRecordsLength) {
   // Valid, invalid, cut off and prefix-only bytes, decoded from exactly their bytes (checked
   // reads) and with many bytes behind them (one check at the end).
-  std::vector<uint8_t> overlong(13, 0x66);
-  overlong.insert(overlong.end(), {0x81, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00});
+  std::vector<uint8_t> overlong(20, 0x66);  // 13 prefixes, then 7 bytes: beyond 15
+  const uint8_t add[] = {0x81, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00};
+  std::copy(std::begin(add), std::end(add), overlong.begin() + 13);
   const std::vector<std::vector<uint8_t>> cases = {
       {0x90},
       {0x8B, 0x84, 0x88, 0x00, 0x10, 0x00, 0x00},
