@@ -44,6 +44,20 @@ inline void CopyShort(char* to, const char* from, size_t count) {
   }
 }
 
+// The eight lower-case hex digits of value, most significant first. The nibbles are spread
+// over the bytes of a 64-bit value, most significant in the lowest byte, then turned into
+// digits all at once: '0' added to each, and the 39 that lead from ':' to 'a' added to those
+// of 10 and more.
+inline void HexDigits(uint32_t value, char* digits) {
+  uint64_t x = static_cast<uint64_t>(value & 0xFFFF) << 32 | value >> 16;
+  x = (x & 0x000000FF000000FF) << 16 | ((x >> 8) & 0x000000FF000000FF);
+  x = (x & 0x000F000F000F000F) << 8 | ((x >> 4) & 0x000F000F000F000F);
+  const uint64_t letters = ((x + 0x0606060606060606) >> 4) & 0x0101010101010101;
+  x += 0x3030303030303030 + letters * 39;
+  for (int i = 0; i < 8; ++i)
+    digits[i] = static_cast<char>(x >> (8 * i));
+}
+
 // A fixed buffer for one line; what does not fit is cut.
 class Line {
  public:
@@ -63,17 +77,8 @@ class Line {
     size_ += count;
   }
   void Hex8(uint32_t value) {
-    // The eight nibbles spread over the bytes of a 64-bit value, most significant in the
-    // lowest byte, then turned into digits all at once: '0' added to each, and the 39 that
-    // lead from ':' to 'a' added to those of 10 and more.
-    uint64_t x = static_cast<uint64_t>(value & 0xFFFF) << 32 | value >> 16;
-    x = (x & 0x000000FF000000FF) << 16 | ((x >> 8) & 0x000000FF000000FF);
-    x = (x & 0x000F000F000F000F) << 8 | ((x >> 4) & 0x000F000F000F000F);
-    const uint64_t letters = ((x + 0x0606060606060606) >> 4) & 0x0101010101010101;
-    x += 0x3030303030303030 + letters * 39;
     char digits[8];
-    for (int i = 0; i < 8; ++i)
-      digits[i] = static_cast<char>(x >> (8 * i));
+    HexDigits(value, digits);
     Put(std::string_view(digits, 8));
   }
   void Number(int64_t value, bool show_plus) {
@@ -97,6 +102,10 @@ class Line {
     digits[--first] = '$';
     Put(std::string_view(digits + first, sizeof(digits) - first));
   }
+  // Room for count more characters, written by the caller and then taken with Commit; null
+  // when the line has no such room.
+  char* Room(size_t count) { return size_ + count <= sizeof(text_) ? text_ + size_ : nullptr; }
+  void Commit(size_t count) { size_ += count; }
   void Truncate(size_t size) {
     if (size < size_) size_ = size;
   }
@@ -311,61 +320,84 @@ void PutImmediate(const X86Instruction& in, Line& line, std::string_view target_
   line.Number(in.imm, false);
 }
 
+// The operands an instruction can have, in the order they are produced.
+enum class Operand : uint8_t {
+  kAccumulator,  // al, ax or eax of in/out with dx
+  kDx,           // dx of in/out
+  kRegister,     // named by the reg field or the opcode
+  kRm,           // the r/m operand
+  kLabel,        // the r/m operand of a 0xFF call or jump, replaced by its target's label
+  kMoffs,        // the address of 0xA0-0xA3
+  kImmediate,
+};
+
+void PutMoffs(const X86Instruction& in, Line& line) {
+  if (in.segment >= 0) {
+    line.Put(kSegs[in.segment]);
+    line.Put(':');
+  }
+  line.Put('[');
+  line.Number(static_cast<uint32_t>(in.disp), false);
+  line.Put(']');
+}
+
 void PutOperands(const X86Instruction& in, Line& line, std::string_view target_label) {
   // Up to three operands: register, r/m (or moffs), immediate; the direction bit swaps the
-  // first two. Operands go straight into the line; only the two to be swapped are held.
-  const bool swap = (in.flags & kDirection) != 0;
-  Line held[2];
+  // first two. The list is made first, so that each operand goes straight into the line; it
+  // is packed in a register (four bits an operand), as a byte array in memory costs a
+  // store-forwarding stall when two entries are swapped.
+  uint32_t list = 0;
   int count = 0;
-  const size_t start = line.size();
-  auto put_held = [&](int held_count) {
-    if (held_count >= 2) {
-      line.Put(held[1].view());
-      line.Put(", ");
-    }
-    if (held_count >= 1) line.Put(held[0].view());
-  };
-  auto next = [&]() -> Line& {
-    const int i = count++;
-    if (swap) {
-      if (i < 2) return held[i];
-      if (i == 2) put_held(2);
-    }
-    if (i) line.Put(", ");
-    return line;
+  auto add = [&list, &count](Operand operand) {
+    list |= static_cast<uint32_t>(operand) << (4 * count++);
   };
   const bool x87 = in.opcode >= 0xD8 && in.opcode <= 0xDF;
   const int reg_kind = in.flags & kRegMask;
   if (reg_kind == 7 && !in.has_modrm) {
-    // in/out with dx: the accumulator and dx as two operands.
-    next().Put(in.opcode & 1 ? (in.operand16 ? "ax" : "eax") : "al");
-    next().Put("dx");
+    add(Operand::kAccumulator);
+    add(Operand::kDx);
   } else if (reg_kind != 0 && !(x87 && in.mod != 3)) {
-    PutRegOperand(in, next());
+    add(Operand::kRegister);
   }
   const bool x87_pair = x87 && in.mod == 3 && reg_kind == 6;
   const bool fence = in.opcode == 0x0FAE && in.mod == 3;
   if (in.has_modrm && ((in.flags & kModRmMask) != 0 || x87_pair) && !fence) {
-    PutRmOperand(in, next());
+    // A label replaces the only operand of a call or jump through 0xFF.
+    const bool label = in.opcode == 0xFF && !target_label.empty() && count == 0 &&
+                       !(in.imm_size != 0 && in.opcode != 0x0F0F);
+    add(label ? Operand::kLabel : Operand::kRm);
   } else if (in.opcode >= 0xA0 && in.opcode <= 0xA3) {
-    Line& part = next();
-    if (in.segment >= 0) {
-      part.Put(kSegs[in.segment]);
-      part.Put(':');
+    add(Operand::kMoffs);
+  }
+  if (in.imm_size != 0 && in.opcode != 0x0F0F) add(Operand::kImmediate);
+  if ((in.flags & kDirection) && count >= 2)
+    list = (list & ~0xFFu) | (list & 0x0F) << 4 | (list >> 4 & 0x0F);
+  for (int i = 0; i < count; ++i) {
+    if (i) line.Put(", ");
+    switch (static_cast<Operand>(list >> (4 * i) & 0x0F)) {
+      case Operand::kAccumulator:
+        line.Put(in.opcode & 1 ? (in.operand16 ? "ax" : "eax") : "al");
+        break;
+      case Operand::kDx:
+        line.Put("dx");
+        break;
+      case Operand::kRegister:
+        PutRegOperand(in, line);
+        break;
+      case Operand::kRm:
+        PutRmOperand(in, line);
+        break;
+      case Operand::kLabel:
+        line.Put(target_label);
+        break;
+      case Operand::kMoffs:
+        PutMoffs(in, line);
+        break;
+      case Operand::kImmediate:
+        PutImmediate(in, line, target_label);
+        break;
     }
-    part.Put('[');
-    part.Number(static_cast<uint32_t>(in.disp), false);
-    part.Put(']');
   }
-  if (in.imm_size != 0 && in.opcode != 0x0F0F) {
-    PutImmediate(in, next(), target_label);
-  } else if (in.opcode == 0xFF && !target_label.empty() && count == 1) {
-    // The label replaces the only operand.
-    Line& only = swap ? held[0] : line;
-    only.Truncate(swap ? 0 : start);
-    only.Put(target_label);
-  }
-  if (swap && count <= 2) put_held(count);
   switch (in.opcode) {
     case 0xD0:
     case 0xD1:
@@ -519,8 +551,9 @@ void AppendInstructionText(const X86Instruction& in, const AddressSpace& memory,
     if (in.repne) line.Put("repne ");
     if (in.rep) line.Put("rep ");
   }
-  char name[64];
-  line.Put(std::string_view(name, MnemonicText(in, name, sizeof(name))));
+  // The mnemonic is written in place (the line has room for it at this point).
+  constexpr size_t kNameRoom = 64;
+  line.Commit(MnemonicText(in, line.Room(kNameRoom), kNameRoom));
   line.PadTo(start + kMnemonicColumn);
   if (line.back() != ' ') line.Put(' ');
   PutOperands(in, line, target_label);
