@@ -64,6 +64,9 @@ TEST_F(WelcomeWindow, LayoutTitleAndFocus) {
   HWND install = driver::FindChildWindow(window_, "Install");
   HWND cancel = driver::FindChildWindow(window_, "Cancel");
   ASSERT_TRUE(install && cancel);
+  // The window may show (and paint) a moment before the focus arrives.
+  for (int i = 0; i < 100 && driver::FocusedWindow(window_) != install; ++i)
+    Sleep(50);
   EXPECT_EQ(driver::FocusedWindow(window_), install);
   RECT button;
   GetWindowRect(install, &button);
