@@ -58,13 +58,15 @@ inline void HexDigits(uint32_t value, char* digits) {
     digits[i] = static_cast<char>(x >> (8 * i));
 }
 
-// A fixed buffer for one line; what does not fit is cut.
+// A fixed buffer for one line; what does not fit is cut. The operand writers below are all
+// inlined into the line's maker, so that the line's length stays in a register instead of
+// going through memory from one small write to the next.
 class Line {
  public:
   void Put(char c) {
     if (size_ < sizeof(text_)) text_[size_++] = c;
   }
-  void Put(std::string_view s) {
+  [[gnu::always_inline]] void Put(std::string_view s) {
     if (s.size() <= 16 && size_ + 16 <= sizeof(text_)) {
       // Register names, mnemonics and numbers: a few fixed-size moves, no library call.
       CopyShort(text_ + size_, s.data(), s.size());
@@ -81,7 +83,7 @@ class Line {
     HexDigits(value, digits);
     Put(std::string_view(digits, 8));
   }
-  void Number(int64_t value, bool show_plus) {
+  [[gnu::always_inline]] void Number(int64_t value, bool show_plus) {
     if (value < 0) {
       Put('-');
     } else if (show_plus) {
@@ -134,7 +136,7 @@ bool WideSimd(const X86Instruction& in) {
 }
 
 // The register operand named by the reg field or the opcode.
-void PutRegOperand(const X86Instruction& in, Line& line) {
+[[gnu::always_inline]] inline void PutRegOperand(const X86Instruction& in, Line& line) {
   const int kind = in.flags & kRegMask;
   if (in.has_modrm) {
     switch (kind) {
@@ -207,7 +209,7 @@ int MemorySize(const X86Instruction& in) {
   }
 }
 
-void PutMemory(const X86Instruction& in, Line& line) {
+[[gnu::always_inline]] inline void PutMemory(const X86Instruction& in, Line& line) {
   if (in.flags & kGroupMember) {
     switch (MemorySize(in)) {
       case 1:
@@ -260,7 +262,7 @@ void PutMemory(const X86Instruction& in, Line& line) {
   line.Put(']');
 }
 
-void PutRmOperand(const X86Instruction& in, Line& line) {
+[[gnu::always_inline]] inline void PutRmOperand(const X86Instruction& in, Line& line) {
   if (in.mod != 3) return PutMemory(in, line);
   const int kind = in.flags & kModRmMask;
   const bool x87 = in.opcode >= 0xD8 && in.opcode <= 0xDF;
@@ -295,7 +297,8 @@ bool SignedImmediate(uint16_t opcode) {
   return opcode == 0x6A || opcode == 0x6B || opcode == 0x83;
 }
 
-void PutImmediate(const X86Instruction& in, Line& line, std::string_view target_label) {
+[[gnu::always_inline]] inline void PutImmediate(const X86Instruction& in, Line& line,
+                                                std::string_view target_label) {
   if (in.opcode == 0x9A || in.opcode == 0xEA) {
     line.Number(in.imm2, false);
     line.Put(':');
@@ -331,7 +334,7 @@ enum class Operand : uint8_t {
   kImmediate,
 };
 
-void PutMoffs(const X86Instruction& in, Line& line) {
+[[gnu::always_inline]] inline void PutMoffs(const X86Instruction& in, Line& line) {
   if (in.segment >= 0) {
     line.Put(kSegs[in.segment]);
     line.Put(':');
@@ -341,7 +344,8 @@ void PutMoffs(const X86Instruction& in, Line& line) {
   line.Put(']');
 }
 
-void PutOperands(const X86Instruction& in, Line& line, std::string_view target_label) {
+[[gnu::always_inline]] inline void PutOperands(const X86Instruction& in, Line& line,
+                                               std::string_view target_label) {
   // Up to three operands: register, r/m (or moffs), immediate; the direction bit swaps the
   // first two. The list is made first, so that each operand goes straight into the line; it
   // is packed in a register (four bits an operand), as a byte array in memory costs a
