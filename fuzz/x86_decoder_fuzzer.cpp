@@ -32,7 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A copy of exactly the remaining bytes, so that the sanitizer sees reads beyond them.
     const std::vector<uint8_t> rest(bytes.begin() + offset, bytes.end());
     const uint32_t address = kAt + static_cast<uint32_t>(offset);
-    trace::DecodeInstruction(rest.data(), rest.size(), address, in, &regs, &memory);
+    const size_t length =
+        trace::DecodeInstruction(rest.data(), rest.size(), address, in, &regs, &memory);
+    CHECK(length == in.length);
     CHECK(in.length >= 1 && in.length <= 15);
     CHECK(in.length <= rest.size() || (!in.valid && rest.empty()));
     CHECK(in.next == address + in.length);
