@@ -108,17 +108,26 @@ wine_start() {
   fi
   wineserver -k >/dev/null 2>&1 || true
   _wine_make_prefix || return 1
-  # A persistent server for the rest of the run; its output goes to a file so
-  # that it does not hold the caller's standard output open.
-  wineserver -p >"$ROOT/build/win32/wineserver.log" 2>&1 </dev/null &
-  _wine_started_server=1
-  # The first program of a session starts Wine's background services; start
-  # them here, detached from every pipe, so that no test runner waits for
-  # their output to end.
-  wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || {
-    _wine_log "Wine cannot start a program in $WINEPREFIX"
-    return 1
-  }
+  local try
+  for try in 1 2; do
+    # A persistent server for the rest of the run; its output goes to a file
+    # so that it does not hold the caller's standard output open.
+    wineserver -p >"$ROOT/build/win32/wineserver.log" 2>&1 </dev/null &
+    _wine_started_server=1
+    # The first program of a session starts Wine's background services;
+    # start them here, detached from every pipe, so that no test runner waits
+    # for their output to end. Under the emulator the server has been seen to
+    # crash here, leaving the program waiting for good: bounded, and tried
+    # once more with a new server.
+    if timeout 240 wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1; then
+      return 0
+    fi
+    _wine_log "Wine did not start a program (try $try); restarting its server"
+    wineserver -k >/dev/null 2>&1 || true
+    sleep 2
+  done
+  _wine_log "Wine cannot start a program in $WINEPREFIX"
+  return 1
 }
 
 wine_stop() {
