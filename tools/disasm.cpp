@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/address_argument.h"
 #include "trace/pe_file_view.h"
 #include "trace/x86_decoder.h"
 #include "trace/x86_function.h"
@@ -20,22 +21,13 @@
 
 namespace {
 
+using tools::ParseAddress;
+
 int Usage() {
   std::fprintf(stderr,
                "usage: disasm [--raw] [--plain] FILE ADDRESS\n"
                "       disasm --sweep [--raw] FILE\n");
   return 2;
-}
-
-bool ParseAddress(std::string text, uint32_t& address) {
-  if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) text = text.substr(2);
-  if (!text.empty() && text[0] == '$') text = text.substr(1);
-  if (text.empty() || text.size() > 8) return false;
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(text.c_str(), &end, 16);
-  if (*end != '\0') return false;
-  address = static_cast<uint32_t>(value);
-  return true;
 }
 
 void PrintRaw(const trace::X86Instruction& in) {

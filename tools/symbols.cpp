@@ -11,22 +11,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "tools/address_argument.h"
 #include "trace/disk_symbol_files.h"
 #include "trace/pe_file_view.h"
 #include "trace/symbol_sources.h"
 
 namespace {
 
-bool ParseAddress(std::string text, uint32_t& address) {
-  if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) text = text.substr(2);
-  if (!text.empty() && text[0] == '$') text = text.substr(1);
-  if (text.empty() || text.size() > 8) return false;
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(text.c_str(), &end, 16);
-  if (*end != '\0') return false;
-  address = static_cast<uint32_t>(value);
-  return true;
-}
+using tools::ParseAddress;
 
 std::string OrDash(const std::string& text) {
   return text.empty() ? "-" : text;
