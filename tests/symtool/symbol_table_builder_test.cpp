@@ -1,5 +1,5 @@
 // The DWARF reader and the symbol table built from it, on small hand-made sections: names
-// through specification and origin links and scopes, range lists, line programs, and the
+// through declaration and origin links and scopes, range lists, line programs, and the
 // rules that make one table of units, functions and lines. Also: every truncation of the
 // sections reads without fault.
 
@@ -23,7 +23,7 @@ enum Abbrev : uint8_t {
   kNamespace,       // name
   kClass,           // name
   kDeclaration,     // subprogram: name, linkage name, declaration
-  kDefinition,      // subprogram: specification, low_pc, high_pc (length)
+  kDefinition,      // subprogram: declaration link, low_pc, high_pc (length)
   kRangedFunction,  // subprogram: name, ranges
   kAnonymous,       // namespace without name
   kOutOfLine,       // subprogram: abstract origin, low_pc, high_pc (address)

@@ -74,7 +74,7 @@ struct Entry {
   uint16_t tag = 0;
   std::string_view name;
   std::string_view linkage_name;
-  uint64_t specification = kNone;
+  uint64_t declaration = kNone;  // the declaration this entry completes
   uint64_t origin = kNone;
 };
 
@@ -203,7 +203,7 @@ class InfoReader {
             entry.linkage_name = Text(value, unit);
             break;
           case kAtSpecification:
-            if (value.kind == Value::kReference) entry.specification = value.number;
+            if (value.kind == Value::kReference) entry.declaration = value.number;
             break;
           case kAtAbstractOrigin:
             if (value.kind == Value::kReference) entry.origin = value.number;
@@ -487,7 +487,7 @@ class InfoReader {
           function.linkage_name = std::string(entry->linkage_name);
         if (!named && !entry->name.empty()) named = entry;
         if (named && !function.linkage_name.empty()) break;
-        const uint64_t next = entry->specification != kNone ? entry->specification : entry->origin;
+        const uint64_t next = entry->declaration != kNone ? entry->declaration : entry->origin;
         entry = next != kNone ? Find(next) : nullptr;
       }
       if (named) function.name = Scope(*named) + std::string(named->name);

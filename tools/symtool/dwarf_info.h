@@ -30,7 +30,7 @@ struct DwarfUnit {
 
 // A function with code (a DW_TAG_subprogram that has an address range).
 struct DwarfFunction {
-  std::string linkage_name;          // the mangled name, through specification and origin links
+  std::string linkage_name;          // the mangled name, through declaration and origin links
   std::string name;                  // the name qualified by its namespaces and classes
   std::vector<AddressRange> ranges;  // its code, in the order the entry lists them
   uint32_t unit = 0;                 // index of its unit
