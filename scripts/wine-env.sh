@@ -88,9 +88,11 @@ _wine_make_prefix() {
     _wine_log "creating the Wine prefix in $WINEPREFIX (once; a minute or two)"
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i >"$log" 2>&1
+    # Bounded: under the emulator the server has been seen to crash here,
+    # leaving wineboot waiting for good; the next try starts afresh.
+    timeout 300 wineboot -i >"$log" 2>&1
     _wine_settle 300
-    wine regedit /S "Z:${reg//\//\\}" >>"$log" 2>&1
+    timeout 120 wine regedit /S "Z:${reg//\//\\}" >>"$log" 2>&1
     _wine_settle 120
     if grep -q 'Liberation Sans' "$WINEPREFIX/user.reg" 2>/dev/null; then
       touch "$WINEPREFIX/.adrelo-ready"
