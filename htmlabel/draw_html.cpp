@@ -299,6 +299,10 @@ bool Layout::Run(std::string_view markup) {
   std::string_view source = prepared;
   Font measuring_font = base_font_;
   Font drawing_font = base_font_;
+  // The font a rotation ends in, per pass: rotated text may span lines, and
+  // each pass has its own font to return to.
+  std::optional<Font> measuring_unrotated;
+  std::optional<Font> drawing_unrotated;
   Rect line = args_.Bounds;
   line.left += 1;
 
@@ -314,11 +318,13 @@ bool Layout::Run(std::string_view markup) {
     const int saved_list_level = list_level_;
 
     std::string line_markup;
+    unrotated_font_ = measuring_unrotated;
     Pass(source, line, /*measuring=*/true, /*drawing=*/false, &line_markup);
     const int line_width = x_;
     in_anchor_ = saved_in_anchor;
     anchor_target_ = saved_target;
     measuring_font = font_;
+    measuring_unrotated = unrotated_font_;
 
     Rect placed = line;
     if (align_ == Align::kRight) {
@@ -338,8 +344,10 @@ bool Layout::Run(std::string_view markup) {
       anchor_number_ = saved_anchor_number;
       list_level_ = saved_list_level;
       std::string_view drawn = line_markup;
+      unrotated_font_ = drawing_unrotated;
       Pass(drawn, placed, /*measuring=*/false, /*drawing=*/!args_.NoDraw, nullptr);
       drawing_font = font_;
+      drawing_unrotated = unrotated_font_;
       const int text_bottom = placed.bottom - image_offset_;
       if (text_hit_ && args_.MouseY > text_bottom - GhHeight() && args_.MouseY < text_bottom) {
         on_anchor_ = true;

@@ -13,6 +13,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 // Glyphs of the 10-point base font are 10 pixels wide and 20 high; the line
 // rectangle starts 1 pixel right of the bounds, so a 100-pixel-wide area
@@ -292,6 +293,18 @@ TEST_F(DrawHtmlTest, ShadowRotationSubscriptAndFocus) {
                   "focus [40,0,52,20]"));
   EXPECT_EQ(results_.FocusedAnchor, "f");
   EXPECT_EQ(results_.ExtentY, 25);  // the subscript's drop is a quarter of its height
+}
+
+TEST_F(DrawHtmlTest, RotationEndingOnALaterLineEndsInBothPasses) {
+  // "rotated" does not fit after the first word, so the rotation starts on
+  // the first line and ends on the second.
+  args_.Bounds = Rect{0, 0, 80, 200};
+  Draw("first <R a=\"10\">rotated</R> plain");
+  EXPECT_THAT(Texts(), ElementsAre(HasSubstr("\"first \""), HasSubstr("\"rotated\""),
+                                   HasSubstr("\" \""), HasSubstr("\"plain\"")));
+  EXPECT_THAT(Texts()[1], HasSubstr("esc=100/100"));
+  EXPECT_THAT(Texts()[2], Not(HasSubstr("esc=")));
+  EXPECT_THAT(Texts()[3], Not(HasSubstr("esc=")));
 }
 
 TEST_F(DrawHtmlTest, HostileMarkupLaysOutInBoundedTime) {
