@@ -255,93 +255,68 @@ size_t ComposeMnemonic(const X86Instruction& in, char* out, size_t capacity) {
   return FinishName(in, name, out, capacity);
 }
 
-// Finished mnemonics of every opcode (one-byte, then 0x0F xx) by prefix state (0x66, 0xF2,
-// 0xF3), form and reg field, where neither the r/m field nor anything else chooses: one
-// lookup and one fixed-size copy instead of working through the list entry.
-class FinishedNames {
- public:
-  static constexpr size_t kCopy = 16;  // bytes copied; names are shorter
+}  // namespace
 
-  FinishedNames() {
-    std::map<std::string, uint32_t, std::less<>> offsets;
-    for (int table = 0; table < 2; ++table) {
-      for (int op = 0; op < 256; ++op) {
-        const int index = table ? x86::kTwoByteMnemonic[op] : x86::kOneByteMnemonic[op];
-        if (index == 0 || (table == 1 && op == 0x0F)) continue;
-        for (int prefixes = 0; prefixes < 8; ++prefixes) {
-          if ((prefixes & 6) == 6) continue;  // 0xF2 and 0xF3 exclude each other
-          for (int form = 0; form < 2; ++form) {
-            for (int reg = 0; reg < 8; ++reg) {
-              X86Instruction any;
-              any.opcode = static_cast<uint16_t>(table ? 0x0F00 + op : op);
-              any.mnemonic = static_cast<uint8_t>(index);
-              any.operand16 = prefixes & 1;
-              any.repne = prefixes & 2;
-              any.rep = prefixes & 4;
-              any.has_modrm = true;
-              any.mod = form ? 3 : 0;
-              any.reg = static_cast<uint8_t>(reg);
-              char text[64];
-              const size_t size = ComposeMnemonic(any, text, sizeof(text));
-              const std::string_view name(text, size);
-              bool same = size != 0 && size < kCopy;
-              // Only x87 register forms choose by the r/m field.
-              const bool by_rm = form == 1 && table == 0 && op >= 0xD8 && op <= 0xDF;
-              for (int rm = 1; rm < 8 && same && by_rm; ++rm) {
-                any.rm = static_cast<uint8_t>(rm);
-                char other[64];
-                same = name == std::string_view(other, ComposeMnemonic(any, other, sizeof(other)));
-              }
-              if (!same) continue;
-              auto found = offsets.find(name);
-              if (found == offsets.end()) {
-                found =
-                    offsets.emplace(std::string(name), static_cast<uint32_t>(pool_.size())).first;
-                pool_.append(name);
-              }
-              slots_[Slot(table, op, prefixes, form, reg)] = found->second << 8 | size;
+size_t MnemonicText(const X86Instruction& in, char* out, size_t capacity) {
+  size_t length;
+  const char* record = MnemonicRecords::Get().Find(in, length);
+  if (record && capacity > MnemonicRecords::kSize) {
+    std::memcpy(out, record, MnemonicRecords::kSize);
+    out[length] = '\0';
+    return length;
+  }
+  return ComposeMnemonic(in, out, capacity);
+}
+
+// Every opcode (one-byte, then 0x0F xx) by prefix state (0x66, 0xF2, 0xF3), form and reg
+// field, where neither the r/m field nor anything else chooses: the name composed once.
+MnemonicRecords::MnemonicRecords() {
+  std::map<std::string, uint16_t, std::less<>> numbers;
+  for (int table = 0; table < 2; ++table) {
+    for (int op = 0; op < 256; ++op) {
+      const int index = table ? x86::kTwoByteMnemonic[op] : x86::kOneByteMnemonic[op];
+      if (index == 0 || (table == 1 && op == 0x0F)) continue;
+      for (int prefixes = 0; prefixes < 8; ++prefixes) {
+        if ((prefixes & 6) == 6) continue;  // 0xF2 and 0xF3 exclude each other
+        for (int form = 0; form < 2; ++form) {
+          for (int reg = 0; reg < 8; ++reg) {
+            X86Instruction any;
+            any.opcode = static_cast<uint16_t>(table ? 0x0F00 + op : op);
+            any.mnemonic = static_cast<uint8_t>(index);
+            any.operand16 = prefixes & 1;
+            any.repne = prefixes & 2;
+            any.rep = prefixes & 4;
+            any.has_modrm = true;
+            any.mod = form ? 3 : 0;
+            any.reg = static_cast<uint8_t>(reg);
+            char text[64];
+            const size_t size = ComposeMnemonic(any, text, sizeof(text));
+            const std::string_view name(text, size);
+            // The length goes in four bits; a line ends the name with a blank of the record.
+            bool same = size != 0 && size < kSize && name.back() != ' ';
+            // Only x87 register forms choose by the r/m field.
+            const bool by_rm = form == 1 && table == 0 && op >= 0xD8 && op <= 0xDF;
+            for (int rm = 1; rm < 8 && same && by_rm; ++rm) {
+              any.rm = static_cast<uint8_t>(rm);
+              char other[64];
+              same = name == std::string_view(other, ComposeMnemonic(any, other, sizeof(other)));
             }
+            if (!same) continue;
+            auto found = numbers.find(name);
+            if (found == numbers.end()) {
+              const size_t number = pool_.size() / kSize;
+              if (number >= 0x1000) continue;  // the record number goes in twelve bits
+              found = numbers.emplace(std::string(name), static_cast<uint16_t>(number)).first;
+              pool_.append(name);
+              pool_.append(kSize - size, ' ');
+            }
+            slots_[Slot(table, op, prefixes, form, reg)] =
+                static_cast<uint16_t>(found->second << 4 | size);
           }
         }
       }
     }
-    pool_.append(kCopy, '\0');  // the last name's fixed-size copy stays inside
   }
-
-  // Writes the name of in into out (kCopy + 1 bytes of room); 0 when it must be composed.
-  size_t Copy(const X86Instruction& in, char* out) const {
-    const int table = in.opcode >> 8 ? 1 : 0;
-    const int prefixes = in.operand16 | in.repne << 1 | in.rep << 2;
-    const uint32_t slot =
-        slots_[Slot(table, in.opcode & 0xFF, prefixes, in.has_modrm && in.mod == 3, in.reg & 7)];
-    if (slot == 0) return 0;
-    const size_t size = slot & 0xFF;
-    std::memcpy(out, pool_.data() + (slot >> 8), kCopy);
-    out[size] = '\0';
-    return size;
-  }
-
- private:
-  static size_t Slot(int table, int op, int prefixes, int form, int reg) {
-    return (((static_cast<size_t>(table) * 256 + op) * 8 + prefixes) * 2 + form) * 8 + reg;
-  }
-
-  std::array<uint32_t, 2 * 256 * 8 * 2 * 8> slots_{};  // pool offset << 8 | size, 0 none
-  std::string pool_;
-};
-
-}  // namespace
-
-size_t MnemonicText(const X86Instruction& in, char* out, size_t capacity) {
-  static const FinishedNames kNames;
-  // Records made by the decoder carry their opcode's list entry; others are composed.
-  if (capacity > FinishedNames::kCopy && in.opcode != 0x0F0F && in.reg < 8 &&
-      in.mnemonic == (in.opcode >> 8 ? x86::kTwoByteMnemonic[in.opcode & 0xFF]
-                                     : x86::kOneByteMnemonic[in.opcode & 0xFF])) {
-    const size_t size = kNames.Copy(in, out);
-    if (size != 0) return size;
-  }
-  return ComposeMnemonic(in, out, capacity);
 }
 
 }  // namespace trace

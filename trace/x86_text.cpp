@@ -555,11 +555,25 @@ void AppendInstructionText(const X86Instruction& in, const AddressSpace& memory,
     if (in.repne) line.Put("repne ");
     if (in.rep) line.Put("rep ");
   }
-  // The mnemonic is written in place (the line has room for it at this point).
-  constexpr size_t kNameRoom = 64;
-  line.Commit(MnemonicText(in, line.Room(kNameRoom), kNameRoom));
-  line.PadTo(start + kMnemonicColumn);
-  if (line.back() != ' ') line.Put(' ');
+  // The mnemonic is written in place (the line has room for it at this point), then
+  // padded to the operands' column, with at least one blank.
+  size_t name_length;
+  if (const char* record = MnemonicRecords::Get().Find(in, name_length)) {
+    // The record's blanks and a fixed run behind them reach the column; a name that goes
+    // past it ends with a blank of the record.
+    constexpr size_t kSize = MnemonicRecords::kSize;
+    static_assert(2 * kSize > kMnemonicColumn);
+    char* to = line.Room(2 * kSize);
+    std::memcpy(to, record, kSize);
+    std::memset(to + kSize, ' ', kSize);
+    const size_t end = line.size() + name_length + 1;
+    line.Commit((end > start + kMnemonicColumn ? end : start + kMnemonicColumn) - line.size());
+  } else {
+    constexpr size_t kNameRoom = 64;
+    line.Commit(MnemonicText(in, line.Room(kNameRoom), kNameRoom));
+    line.PadTo(start + kMnemonicColumn);
+    if (line.back() != ' ') line.Put(' ');
+  }
   PutOperands(in, line, target_label);
   if (with_comments) PutComment(in, memory, line);
   out.append(line.view());

@@ -227,6 +227,42 @@ TEST(X86TextTest, LookedUpMnemonicsEqualComposedOnes) {
   EXPECT_GT(compared, 10000);
 }
 
+TEST(X86TextTest, MnemonicRecordsHoldTheComposedNamePaddedWithBlanks) {
+  // The line takes a record whole and ends the name with the blank behind it, so a record
+  // must hold the composed name, then blanks only.
+  const std::vector<std::vector<uint8_t>> prefix_sets = {{}, {0x66}, {0xF2}, {0xF3}, {0xF0, 0x66}};
+  int found = 0;
+  for (const std::vector<uint8_t>& prefixes : prefix_sets) {
+    for (int two_byte = 0; two_byte < 2; ++two_byte) {
+      for (int op = 0; op < 256; ++op) {
+        for (int modrm = 0; modrm < 256; modrm += 7) {
+          std::vector<uint8_t> bytes = prefixes;
+          if (two_byte) bytes.push_back(0x0F);
+          bytes.push_back(static_cast<uint8_t>(op));
+          bytes.push_back(static_cast<uint8_t>(modrm));
+          bytes.resize(bytes.size() + 12, 0x25);
+          X86Instruction in;
+          DecodeInstruction(bytes.data(), bytes.size(), kAt, in);
+          if (!in.valid) continue;
+          size_t length = 0;
+          const char* record = MnemonicRecords::Get().Find(in, length);
+          if (!record) continue;
+          char composed[MnemonicRecords::kSize];  // too short for a record: composed
+          const size_t size = MnemonicText(in, composed, sizeof(composed));
+          const std::string text(record, MnemonicRecords::kSize);
+          ASSERT_EQ(text.substr(0, length), std::string(composed, size)) << op << " " << modrm;
+          ASSERT_GT(length, 0u);
+          EXPECT_NE(text[length - 1], ' ');
+          EXPECT_EQ(text.find_first_not_of(' ', length), std::string::npos) << text;
+          ++found;
+          if (!in.has_modrm) break;
+        }
+      }
+    }
+  }
+  EXPECT_GT(found, 5000);
+}
+
 TEST(X86TextTest, AFormWithoutNameGivesAnEmptyMnemonic) {
   // A record made by hand for 0xFF /7, which the decoder rejects: its list entry has no
   // eighth member. Found by review: the composed choice once pointed outside the entry.
