@@ -1,5 +1,6 @@
 #include "trace/x86_text.h"
 
+#include <bit>
 #include <cstring>
 
 #include "trace/x86_mnemonic.h"
@@ -44,16 +45,20 @@ inline void CopyShort(char* to, const char* from, size_t count) {
   }
 }
 
-// The eight lower-case hex digits of value, most significant first. The nibbles are spread
-// over the bytes of a 64-bit value, most significant in the lowest byte, then turned into
-// digits all at once: '0' added to each, and the 39 that lead from ':' to 'a' added to those
-// of 10 and more.
-inline void HexDigits(uint32_t value, char* digits) {
+// The eight lower-case hex digits of value in the bytes of a word, the most significant in
+// the lowest byte. The nibbles are spread over the bytes, then turned into digits all at
+// once: '0' added to each, and the 39 that lead from ':' to 'a' added to those of 10 and more.
+inline uint64_t HexWord(uint32_t value) {
   uint64_t x = static_cast<uint64_t>(value & 0xFFFF) << 32 | value >> 16;
   x = (x & 0x000000FF000000FF) << 16 | ((x >> 8) & 0x000000FF000000FF);
   x = (x & 0x000F000F000F000F) << 8 | ((x >> 4) & 0x000F000F000F000F);
   const uint64_t letters = ((x + 0x0606060606060606) >> 4) & 0x0101010101010101;
-  x += 0x3030303030303030 + letters * 39;
+  return x + 0x3030303030303030 + letters * 39;
+}
+
+// The eight hex digits of value, most significant first.
+inline void HexDigits(uint32_t value, char* digits) {
+  const uint64_t x = HexWord(value);
   for (int i = 0; i < 8; ++i)
     digits[i] = static_cast<char>(x >> (8 * i));
 }
@@ -84,12 +89,28 @@ class Line {
     Put(std::string_view(digits, 8));
   }
   [[gnu::always_inline]] void Number(int64_t value, bool show_plus) {
+    const uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : value;
+    if (magnitude <= 0xFFFFFFFF && size_ + 16 <= sizeof(text_)) {
+      // Without branches on the value (they are hard to predict): the sign is written and
+      // kept or not, "$" likewise, then the digits as one eight-byte word from which the
+      // leading zeros are shifted out.
+      char* to = text_ + size_;
+      to[0] = value < 0 ? '-' : '+';
+      const size_t sign = value < 0 || show_plus;
+      const uint32_t low = static_cast<uint32_t>(magnitude);
+      const size_t dollar = low > 9;
+      to[sign] = '$';
+      const size_t count = (35 - std::countl_zero(low | 1)) / 4;
+      const uint64_t digits = HexWord(low) >> (8 * (8 - count));
+      std::memcpy(to + sign + dollar, &digits, 8);
+      size_ += sign + dollar + count;
+      return;
+    }
     if (value < 0) {
       Put('-');
     } else if (show_plus) {
       Put('+');
     }
-    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : value;
     if (magnitude <= 9) {
       Put(static_cast<char>('0' + magnitude));
       return;
@@ -97,10 +118,8 @@ class Line {
     // Filled from the end: "$" and the digits then go in one copy.
     char digits[17];
     size_t first = sizeof(digits);
-    while (magnitude != 0) {
-      digits[--first] = kHex[magnitude & 15];
-      magnitude >>= 4;
-    }
+    for (uint64_t rest = magnitude; rest != 0; rest >>= 4)
+      digits[--first] = kHex[rest & 15];
     digits[--first] = '$';
     Put(std::string_view(digits + first, sizeof(digits) - first));
   }

@@ -46,6 +46,24 @@ TEST(X86TextTest, NumbersAreDecimalBelowTenElseDollarHex) {
   EXPECT_EQ(FormatX86Number(0xFFFFFFFF), "$ffffffff");
 }
 
+TEST(X86TextTest, NumbersHaveNoLeadingZerosAtAnyWidth) {
+  // Each digit count, its edges, the sign forms, and the values past 32 bits.
+  EXPECT_EQ(FormatX86Number(0, true), "+0");
+  EXPECT_EQ(FormatX86Number(15), "$f");
+  EXPECT_EQ(FormatX86Number(0x10, true), "+$10");
+  EXPECT_EQ(FormatX86Number(0xFFF), "$fff");
+  EXPECT_EQ(FormatX86Number(-0x1000, true), "-$1000");
+  EXPECT_EQ(FormatX86Number(0xABCDE), "$abcde");
+  EXPECT_EQ(FormatX86Number(0x100000), "$100000");
+  EXPECT_EQ(FormatX86Number(0x9000000), "$9000000");
+  EXPECT_EQ(FormatX86Number(0x10000000), "$10000000");
+  EXPECT_EQ(FormatX86Number(-0x80000000LL), "-$80000000");
+  EXPECT_EQ(FormatX86Number(-0xFFFFFFFFLL), "-$ffffffff");
+  EXPECT_EQ(FormatX86Number(0x100000000LL), "$100000000");
+  EXPECT_EQ(FormatX86Number(INT64_MIN), "-$8000000000000000");
+  EXPECT_EQ(FormatX86Number(INT64_MAX, true), "+$7fffffffffffffff");
+}
+
 TEST(X86TextTest, GeneralPurposeFormsAndMemoryOperands) {
   EXPECT_EQ(Text({0x01, 0xD8}), Line("add", "eax, ebx"));
   EXPECT_EQ(Text({0x03, 0xC3}), Line("add", "eax, ebx"));
