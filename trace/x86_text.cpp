@@ -160,17 +160,18 @@ bool WideSimd(const X86Instruction& in) {
   if (in.has_modrm) {
     switch (kind) {
       case 1:
-        return line.Put(kRegs8[in.reg]);
+        return line.Put(kRegs8[in.reg & 7]);
       case 2:
-        return line.Put(kRegs16[in.reg]);
+        return line.Put(kRegs16[in.reg & 7]);
       case 3:
         if (in.opcode >= 0x100) {
           line.Put(in.opcode & 1 ? "dr" : "cr");
           return line.Put(static_cast<char>('0' + in.reg));
         }
-        return line.Put(kSegs[in.reg]);
+        return line.Put(kSegs[in.reg & 7]);
       case 4:
-        return line.Put(in.operand16 && in.opcode != 0x0F20 ? kRegs16[in.reg] : kRegs32[in.reg]);
+        return line.Put(in.operand16 && in.opcode != 0x0F20 ? kRegs16[in.reg & 7]
+                                                            : kRegs32[in.reg & 7]);
       case 5:
         line.Put(WideSimd(in) ? "xmm" : "mm");
         return line.Put(static_cast<char>('0' + in.reg));
@@ -254,19 +255,19 @@ int MemorySize(const X86Instruction& in) {
     }
   }
   if (in.segment >= 0) {
-    line.Put(kSegs[in.segment]);
+    line.Put(kSegs[in.segment & 7]);
     line.Put(':');
   }
   line.Put('[');
   const std::string_view* regs = in.address16 ? kRegs16 : kRegs32;
   bool any = false;
   if (in.base >= 0) {
-    line.Put(regs[in.base]);
+    line.Put(regs[in.base & 7]);
     any = true;
   }
   if (in.index >= 0) {
     if (any) line.Put('+');
-    line.Put(regs[in.index]);
+    line.Put(regs[in.index & 7]);
     if (in.scale != 1) {
       line.Put('*');
       line.Put(static_cast<char>('0' + in.scale));
@@ -294,14 +295,14 @@ int MemorySize(const X86Instruction& in) {
     }
     return;
   }
-  if (in.opcode == 0x0FC7) return line.Put(in.operand16 ? kRegs16[in.rm] : kRegs32[in.rm]);
+  if (in.opcode == 0x0FC7) return line.Put(in.operand16 ? kRegs16[in.rm & 7] : kRegs32[in.rm & 7]);
   switch (kind) {
     case kModRm8:
-      return line.Put(kRegs8[in.rm]);
+      return line.Put(kRegs8[in.rm & 7]);
     case kModRm16:
-      return line.Put(kRegs16[in.rm]);
+      return line.Put(kRegs16[in.rm & 7]);
     case kModRmV:
-      return line.Put(in.operand16 && in.opcode < 0x100 ? kRegs16[in.rm] : kRegs32[in.rm]);
+      return line.Put(in.operand16 && in.opcode < 0x100 ? kRegs16[in.rm & 7] : kRegs32[in.rm & 7]);
     case kModRmMmx:
       line.Put(WideSimd(in) ? "xmm" : "mm");
       return line.Put(static_cast<char>('0' + in.rm));
@@ -355,7 +356,7 @@ enum class Operand : uint8_t {
 
 [[gnu::always_inline]] inline void PutMoffs(const X86Instruction& in, Line& line) {
   if (in.segment >= 0) {
-    line.Put(kSegs[in.segment]);
+    line.Put(kSegs[in.segment & 7]);
     line.Put(':');
   }
   line.Put('[');

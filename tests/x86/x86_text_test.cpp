@@ -298,6 +298,33 @@ TEST(X86TextTest, AFormWithoutNameGivesAnEmptyMnemonic) {
   EXPECT_EQ(MnemonicText(in, text, sizeof(text)), 0u);
 }
 
+TEST(X86TextTest, HandMadeRecordsWithFieldsOutOfRangeStayInsideTheNameTables) {
+  // Register numbers past 7 name the register of their low three bits; before, they were
+  // looked up outside the name tables (the address sanitizer reports such reads).
+  FakeAddressSpace memory;
+  X86Instruction in;
+  DecodeInstruction(std::vector<uint8_t>{0x26, 0x8B, 0x44, 0x9E, 0x04, 0, 0, 0}.data(), 8, kAt, in);
+  ASSERT_TRUE(in.valid);
+  in.reg = 0x40 + 1;
+  in.base = 0x70 + 6;
+  in.index = 0x18 + 3;
+  in.segment = 0x7F;
+  std::string text;
+  AppendInstructionText(in, memory, text, {}, false);
+  EXPECT_EQ(text, Line("mov", "ecx, ?:[esi+ebx*4+4]"));
+  in.mod = 3;
+  in.rm = 0x88;
+  text.clear();
+  AppendInstructionText(in, memory, text, {}, false);
+  EXPECT_EQ(text, Line("mov", "ecx, eax"));
+  DecodeInstruction(std::vector<uint8_t>{0x8C, 0xD8, 0, 0}.data(), 4, kAt, in);
+  ASSERT_TRUE(in.valid);
+  in.reg = 0xFB;
+  text.clear();
+  AppendInstructionText(in, memory, text, {}, false);
+  EXPECT_EQ(text, Line("mov", "ax, ds"));
+}
+
 TEST(X86TextTest, InvalidBytesAreListedOneDbLineEach) {
   EXPECT_EQ(Text({0x0F, 0x0B}), "00401000   db $0f\r\n00401001   db $0b");
   EXPECT_EQ(Text({0x8D, 0xC0}), "00401000   db $8d\r\n00401001   db $c0");
