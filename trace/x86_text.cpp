@@ -1,5 +1,6 @@
 #include "trace/x86_text.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -45,15 +46,20 @@ inline void CopyShort(char* to, const char* from, size_t count) {
   }
 }
 
+// The two lower-case hex digits of each byte value, the high one in the low byte, so that
+// a stored pair reads in order.
+constexpr std::array<uint16_t, 256> kHexPairs = [] {
+  std::array<uint16_t, 256> pairs{};
+  for (int i = 0; i < 256; ++i)
+    pairs[i] = static_cast<uint16_t>(kHex[i >> 4] | kHex[i & 15] << 8);
+  return pairs;
+}();
+
 // The eight lower-case hex digits of value in the bytes of a word, the most significant in
-// the lowest byte. The nibbles are spread over the bytes, then turned into digits all at
-// once: '0' added to each, and the 39 that lead from ':' to 'a' added to those of 10 and more.
+// the lowest byte: four pairs looked up.
 inline uint64_t HexWord(uint32_t value) {
-  uint64_t x = static_cast<uint64_t>(value & 0xFFFF) << 32 | value >> 16;
-  x = (x & 0x000000FF000000FF) << 16 | ((x >> 8) & 0x000000FF000000FF);
-  x = (x & 0x000F000F000F000F) << 8 | ((x >> 4) & 0x000F000F000F000F);
-  const uint64_t letters = ((x + 0x0606060606060606) >> 4) & 0x0101010101010101;
-  return x + 0x3030303030303030 + letters * 39;
+  return uint64_t{kHexPairs[value >> 24]} | uint64_t{kHexPairs[(value >> 16) & 0xFF]} << 16 |
+         uint64_t{kHexPairs[(value >> 8) & 0xFF]} << 32 | uint64_t{kHexPairs[value & 0xFF]} << 48;
 }
 
 // The eight hex digits of value, most significant first.
