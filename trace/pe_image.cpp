@@ -343,7 +343,13 @@ std::string PeImage::ExportNameAt(uint32_t address) const {
     if (!entry.name.empty()) return entry.name;
   }
   for (const ExportEntry& entry : entries) {
-    if (!entry.is_forwarder) return "#" + std::to_string(entry.ordinal);
+    if (!entry.is_forwarder) {
+      // Appended, not "#" + text: gcc 12 warns falsely of overlapping copies (-Wrestrict)
+      // in that operator at -O3.
+      std::string text(1, '#');
+      text += std::to_string(entry.ordinal);
+      return text;
+    }
   }
   return {};
 }
