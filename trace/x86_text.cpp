@@ -13,10 +13,29 @@ namespace {
 
 using namespace x86;
 
-constexpr std::string_view kRegs8[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
-constexpr std::string_view kRegs16[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
-constexpr std::string_view kRegs32[8] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
-constexpr std::string_view kSegs[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
+// A register name in four bytes, which a line copies whole: up to three letters, then the
+// length.
+struct RegName {
+  char text[3];
+  uint8_t size;
+};
+
+constexpr RegName Reg(std::string_view name) {
+  RegName reg{};
+  for (size_t i = 0; i < name.size(); ++i)
+    reg.text[i] = name[i];
+  reg.size = static_cast<uint8_t>(name.size());
+  return reg;
+}
+
+constexpr RegName kRegs8[8] = {Reg("al"), Reg("cl"), Reg("dl"), Reg("bl"),
+                               Reg("ah"), Reg("ch"), Reg("dh"), Reg("bh")};
+constexpr RegName kRegs16[8] = {Reg("ax"), Reg("cx"), Reg("dx"), Reg("bx"),
+                                Reg("sp"), Reg("bp"), Reg("si"), Reg("di")};
+constexpr RegName kRegs32[8] = {Reg("eax"), Reg("ecx"), Reg("edx"), Reg("ebx"),
+                                Reg("esp"), Reg("ebp"), Reg("esi"), Reg("edi")};
+constexpr RegName kSegs[8] = {Reg("es"), Reg("cs"), Reg("ss"), Reg("ds"),
+                              Reg("fs"), Reg("gs"), Reg("?"),  Reg("?")};
 constexpr char kHex[] = "0123456789abcdef";
 
 constexpr size_t kMnemonicColumn = 19;  // operands start here
@@ -88,6 +107,15 @@ class Line {
     if (count == 0) return;
     std::memcpy(text_ + size_, s.data(), count);
     size_ += count;
+  }
+  [[gnu::always_inline]] void Put(RegName reg) {
+    if (size_ + sizeof(reg) <= sizeof(text_)) {
+      std::memcpy(text_ + size_, &reg, sizeof(reg));
+      size_ += reg.size;
+    } else {
+      for (size_t i = 0; i < reg.size && i < sizeof(reg.text); ++i)
+        Put(reg.text[i]);
+    }
   }
   void Hex8(uint32_t value) {
     char digits[8];
@@ -265,7 +293,7 @@ int MemorySize(const X86Instruction& in) {
     line.Put(':');
   }
   line.Put('[');
-  const std::string_view* regs = in.address16 ? kRegs16 : kRegs32;
+  const RegName* regs = in.address16 ? kRegs16 : kRegs32;
   bool any = false;
   if (in.base >= 0) {
     line.Put(regs[in.base & 7]);
