@@ -105,6 +105,7 @@ Figures Measure(HDC dc, const std::string& markup, const htmlabel::Rect& bounds)
           TimedSurface surface(dc, font, &time);
           htmlabel::DrawHtmlResults results;
           htmlabel::DrawHTML(surface, markup, args, results);
+          surface.Flush();
           system_calls += surface.SystemTextCalls();
         },
         2.0, &runs);

@@ -10,11 +10,32 @@
 // (to fit them, then with the drawing font after drawing them), so the
 // surface keeps its measuring answers while it lives. Fonts are made once per
 // description for the whole process, so that each paint does not make them again.
+//
+// Most text the renderer draws is one plain line (a word, a blank, a bullet)
+// in a font whose advance widths simply add up. For such text the surface
+// does what DrawTextA would do itself, but without its per-call work: widths
+// come from a table of the font's 224 printable characters read with one
+// GetTextExtentExPointW call and checked against a kerning probe, the
+// vertical placement is learnt from one real DrawTextA per font and flag
+// set, and drawing is one ExtTextOutW. Any text, flag or device context that
+// falls outside that goes to DrawTextA as before.
+//
+// Plain lines are drawn with the advance widths that measured them, so that
+// glyphs land exactly where the layout put them. (Wine's ExtTextOut without
+// widths spaces glyphs a little wider than its own extents report, so runs
+// drawn one by one there crowd the next run; on Windows both agree and the
+// pixels are DrawTextA's.) A plain line that continues the previous one (on
+// the same line, where the previous one ended, in the same font, colours and
+// flags) is held back and drawn with it in one ExtTextOutW: a line of runs
+// costs one call and one underline. Held-back text is drawn
+// before anything else is drawn, before the clipping or the selected font
+// changes, and when the surface goes away, so the order of drawing stays.
 #pragma once
 
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -39,8 +60,14 @@ class GdiSurface : public DrawingSurface {
   HDC Handle() const { return dc_; }
   // The 0x00BBGGRR value GDI draws for a colour (system colours resolved).
   static COLORREF ToRgb(Color color);
-  // How many text calls reached the system (DrawTextA, GetTextExtentPoint32A).
+  // How many text calls reached the system (DrawTextA, ExtTextOutW and the
+  // extent calls).
   long SystemTextCalls() const { return system_text_calls_; }
+  // How many DrawText calls were answered without DrawTextA.
+  long PlainLineCalls() const { return plain_line_calls_; }
+  // Draws held-back text now, for callers that draw on the device context
+  // themselves while the surface lives.
+  void Flush() { FlushText(); }
 
   Font GetFont() const override { return font_; }
   void SetFont(const Font& font) override { font_ = font; }
@@ -67,14 +94,17 @@ class GdiSurface : public DrawingSurface {
 
  private:
   void SelectFont();
+  void FlushText();
   void SelectPen();
   void SelectBrush();
   void PrepareText();
 
   // How a measured rectangle follows from the one asked about.
   enum class Fit {
-    kBottomAligned,  // bottom-aligned single line: left, top and bottom stay, right is
-                     // left + width, the result is the rectangle's height
+    kBottomAligned,  // bottom-aligned single line: left and top stay, right is left +
+                     // width, bottom and result are the rectangle's bottom and height
+                     // plus the same amount (the font's external leading, with
+                     // DT_EXTERNALLEADING)
     kTopPlusHeight,  // top-aligned: left and top stay, right is left + width, bottom
                      // top + the result
     kSameSizeOnly,   // only for a rectangle of the same size: edges relative to it
@@ -85,10 +115,30 @@ class GdiSurface : public DrawingSurface {
   // A measuring answer.
   struct Measured {
     Fit fit;     // how to apply it
-    Rect rect;   // the measured rectangle moved to the asked one's origin
+    Rect rect;   // the measured rectangle moved to the asked one's origin; for
+                 // kBottomAligned, bottom is what is added to bottom and height
     int height;  // DrawText's result
   };
+  // What the system was seen to do with plain lines in one set of font
+  // metrics: advance widths, and the vertical part of DrawTextA's answers by
+  // flags (without the measuring flag). On display devices these are shared
+  // by every surface of the process (see LineFactsStore); the store's lock
+  // guards them.
+  struct LineFacts {
+    bool additive = false;  // widths add up: the table answers extents
+    int height = 0;         // the height of every extent
+    int advance[256] = {};  // advance width per character byte (printable ones)
+    std::map<unsigned, Measured> vertical;
+  };
+  class LineFactsStore;
   int MetricsIndex();
+  LineFacts& FactsFor(int metrics);
+  void ReadWidths(LineFacts* facts);
+  // The width of text from the table, or -1 when the table cannot answer it.
+  static int TableWidth(const LineFacts& facts, std::string_view text);
+  // DrawText for one plain line without DrawTextA, when what DrawTextA would
+  // do is known; false when it is not.
+  bool DrawPlainLine(std::string_view text, Rect* rect, unsigned format, int* result);
 
   HDC dc_;
   int pixels_per_inch_;
@@ -104,7 +154,28 @@ class GdiSurface : public DrawingSurface {
   std::vector<Font> metrics_;
   std::map<MeasureKey, Measured> measured_;
   std::map<std::pair<int, std::string>, Size> extents_;
+  std::vector<std::shared_ptr<LineFacts>> facts_;  // by metrics index, found when first needed
+  // Plain lines drawn but held back: one ExtTextOutW at x, y clipped to clip,
+  // each glyph advancing by the width that measured it.
+  struct HeldText {
+    std::wstring text;
+    std::vector<INT> advances;
+    RECT clip{};
+    int x = 0;
+    int y = 0;
+    int end_x = 0;     // where a continuing line starts
+    UINT options = 0;  // ExtTextOutW's options
+    Font font;         // the font, selected while text is held
+    bool opaque = false;
+    COLORREF back = 0;  // background colour when opaque
+  };
+  HeldText held_;
+  bool holding_ = false;
+  std::vector<INT> run_advances_;  // the advances of the run being drawn
+  bool plain_lines_ = false;       // the device context and code page allow the table
+  bool shared_facts_ = false;      // a display: facts are shared by the process
   long system_text_calls_ = 0;
+  long plain_line_calls_ = 0;
   fw::GdiObject pen_object_;
   Pen selected_pen_;
   bool pen_selected_ = false;

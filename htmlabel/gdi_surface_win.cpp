@@ -1,7 +1,10 @@
 #include "htmlabel/gdi_surface.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 namespace htmlabel {
@@ -13,6 +16,15 @@ constexpr std::size_t kMaxMeasured = 4096;  // measuring answers kept at once
 // Flags with which a measured size depends on the rectangle's size.
 constexpr unsigned kSizeDependent =
     DT_WORDBREAK | DT_END_ELLIPSIS | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS | DT_MODIFYSTRING;
+// Flags with which DrawTextA draws one line at the rectangle's left edge, on
+// its top or bottom, in the single-line text's own width.
+constexpr unsigned kPlainLineFlags = DT_SINGLELINE | DT_BOTTOM | DT_EXPANDTABS |
+                                     DT_EXTERNALLEADING | DT_CALCRECT | DT_NOPREFIX |
+                                     DT_END_ELLIPSIS | DT_NOCLIP;
+constexpr int kFirstPrintable = 0x20;  // the width table covers bytes from here
+constexpr int kPrintable = 256 - kFirstPrintable;
+// Pairs that kerning or shaping would draw closer or wider than their widths.
+constexpr wchar_t kKerningProbe[] = L"AVAWAYTaToTyVaWaYoLTLYP.F,fiflffr.y,\"\"''";
 
 fw::GdiObject CreateFontFor(const Font& font, int pixels_per_inch) {
   LOGFONTA log{};
@@ -74,6 +86,26 @@ RECT ToRect(const Rect& rect) {
   return RECT{rect.left, rect.top, rect.right, rect.bottom};
 }
 
+// Whether DrawTextA takes text with format as one plain line: a single line,
+// only flags whose effect is known, no character it treats specially (control
+// characters, tabs, and "&" where prefixes are processed).
+bool IsPlainLine(std::string_view text, unsigned format) {
+  if (text.empty() || !(format & DT_SINGLELINE) || (format & ~kPlainLineFlags)) return false;
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < kFirstPrintable || byte == 0x7F) return false;
+    if (c == '&' && !(format & DT_NOPREFIX)) return false;
+  }
+  return true;
+}
+
+// Whether every byte of the system's ANSI code page is one character, as the
+// width table by byte needs.
+bool SingleByteCodePage() {
+  CPINFO info{};
+  return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+}
+
 }  // namespace
 
 GdiSurface::GdiSurface(HDC dc, const Font& font, Color brush_color)
@@ -88,10 +120,15 @@ GdiSurface::GdiSurface(HDC dc, const Font& font, Color brush_color)
       original_text_color_(GetTextColor(dc)),
       original_back_color_(GetBkColor(dc)) {
   if (pixels_per_inch_ <= 0) pixels_per_inch_ = 96;
+  // Text drawn at its top-left point in device units, one byte per character.
+  shared_facts_ = GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY;
+  plain_lines_ = GetMapMode(dc) == MM_TEXT &&
+                 GetTextAlign(dc) == (TA_LEFT | TA_TOP | TA_NOUPDATECP) && SingleByteCodePage();
   FontCache::Instance().SurfaceCreated();
 }
 
 GdiSurface::~GdiSurface() {
+  FlushText();
   SelectObject(dc_, original_font_);
   SelectObject(dc_, original_pen_);
   SelectObject(dc_, original_brush_);
@@ -130,6 +167,7 @@ int GdiSurface::MetricsIndex() {
     metrics_.clear();
     measured_.clear();
     extents_.clear();
+    facts_.clear();
   }
   metrics_.push_back(metrics);
   return static_cast<int>(metrics_.size() - 1);
@@ -137,9 +175,18 @@ int GdiSurface::MetricsIndex() {
 
 void GdiSurface::SelectFont() {
   if (selected_font_ && selected_description_ == font_) return;
+  FlushText();
   selected_font_ = FontCache::Instance().Get(font_, pixels_per_inch_);
   selected_description_ = font_;
   SelectObject(dc_, selected_font_);
+}
+
+void GdiSurface::FlushText() {
+  if (!holding_) return;
+  holding_ = false;
+  ++system_text_calls_;
+  ExtTextOutW(dc_, held_.x, held_.y, held_.options, &held_.clip, held_.text.data(),
+              static_cast<UINT>(held_.text.size()), held_.advances.data());
 }
 
 void GdiSurface::SelectPen() {
@@ -188,8 +235,177 @@ void GdiSurface::PrepareText() {
   if (opaque) SetBkColor(dc_, ToRgb(brush_color_));
 }
 
+// The line facts of every font used on a display, for the whole process.
+class GdiSurface::LineFactsStore {
+ public:
+  static LineFactsStore& Instance() {
+    static LineFactsStore store;
+    return store;
+  }
+  std::mutex& Mutex() { return mutex_; }
+  // The facts for a font at a resolution, made empty when new (second: new).
+  std::pair<std::shared_ptr<LineFacts>, bool> Get(const Font& metrics, int pixels_per_inch) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Entry& entry : entries_) {
+      if (entry.pixels_per_inch == pixels_per_inch && entry.metrics == metrics)
+        return {entry.facts, false};
+    }
+    // Surfaces keep the facts they use alive on their own.
+    if (entries_.size() >= kMaxFonts) entries_.clear();
+    entries_.push_back(Entry{metrics, pixels_per_inch, std::make_shared<LineFacts>()});
+    return {entries_.back().facts, true};
+  }
+
+ private:
+  struct Entry {
+    Font metrics;
+    int pixels_per_inch;
+    std::shared_ptr<LineFacts> facts;
+  };
+  std::mutex mutex_;
+  std::vector<Entry> entries_;
+};
+
+GdiSurface::LineFacts& GdiSurface::FactsFor(int metrics) {
+  if (facts_.size() <= static_cast<std::size_t>(metrics)) facts_.resize(metrics + 1);
+  std::shared_ptr<LineFacts>& slot = facts_[metrics];
+  if (slot) return *slot;
+  if (shared_facts_) {
+    auto [facts, made] = LineFactsStore::Instance().Get(metrics_[metrics], pixels_per_inch_);
+    slot = std::move(facts);
+    if (!made) return *slot;
+    // Read outside the lock; another surface reading the same font at the
+    // same time writes the same values.
+    LineFacts read;
+    ReadWidths(&read);
+    std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
+    read.vertical = std::move(slot->vertical);
+    *slot = std::move(read);
+    return *slot;
+  }
+  slot = std::make_shared<LineFacts>();
+  ReadWidths(slot.get());
+  return *slot;
+}
+
+void GdiSurface::ReadWidths(LineFacts* facts) {
+  if (!plain_lines_) return;
+  char bytes[kPrintable];
+  for (int i = 0; i < kPrintable; ++i)
+    bytes[i] = static_cast<char>(kFirstPrintable + i);
+  wchar_t wide[kPrintable];
+  if (MultiByteToWideChar(CP_ACP, 0, bytes, kPrintable, wide, kPrintable) != kPrintable) return;
+  SelectFont();
+  INT ends[kPrintable];
+  SIZE whole{};
+  ++system_text_calls_;
+  if (!GetTextExtentExPointW(dc_, wide, kPrintable, 0, nullptr, ends, &whole)) return;
+  for (int i = 0; i < kPrintable; ++i) {
+    facts->advance[kFirstPrintable + i] = ends[i] - (i > 0 ? ends[i - 1] : 0);
+    if (facts->advance[kFirstPrintable + i] < 0) return;
+  }
+  // The widths add up when the whole line measures their sum and pairs that
+  // kerning would move measure their sum too.
+  SIZE probe{};
+  const int probe_length = static_cast<int>(std::size(kKerningProbe) - 1);
+  ++system_text_calls_;
+  if (!GetTextExtentPoint32W(dc_, kKerningProbe, probe_length, &probe)) return;
+  int probe_sum = 0;
+  for (int i = 0; i < probe_length; ++i) {
+    const wchar_t* found = std::find(wide, wide + kPrintable, kKerningProbe[i]);
+    if (found == wide + kPrintable) return;
+    probe_sum += facts->advance[kFirstPrintable + (found - wide)];
+  }
+  facts->height = whole.cy;
+  facts->additive = whole.cx == ends[kPrintable - 1] && probe.cx == probe_sum && whole.cy > 0;
+}
+
+int GdiSurface::TableWidth(const LineFacts& facts, std::string_view text) {
+  if (!facts.additive) return -1;
+  std::int64_t sum = 0;
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < kFirstPrintable) return -1;
+    sum += facts.advance[byte];
+  }
+  return sum > INT_MAX / 2 ? -1 : static_cast<int>(sum);
+}
+
+bool GdiSurface::DrawPlainLine(std::string_view text, Rect* rect, unsigned format, int* result) {
+  if (!plain_lines_ || !IsPlainLine(text, format)) return false;
+  LineFacts& facts = FactsFor(MetricsIndex());
+  Measured m;
+  int width;
+  int line_height;
+  {
+    std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
+    const auto rule = facts.vertical.find(format & ~DT_CALCRECT);
+    if (rule == facts.vertical.end()) return false;
+    m = rule->second;
+    width = TableWidth(facts, text);
+    line_height = facts.height;
+    if (width >= 0 && !(format & DT_CALCRECT)) {
+      run_advances_.resize(text.size());
+      for (std::size_t i = 0; i < text.size(); ++i)
+        run_advances_[i] = facts.advance[static_cast<unsigned char>(text[i])];
+    }
+  }
+  if (width < 0) return false;
+  const int height = rect->bottom - rect->top;
+  // An ellipsis changes only text that does not fit.
+  if ((format & DT_END_ELLIPSIS) && width > rect->right - rect->left) return false;
+  *result = m.fit == Fit::kBottomAligned ? height + m.rect.bottom : m.height;
+  if (format & DT_CALCRECT) {
+    ++plain_line_calls_;
+    const int bottom =
+        m.fit == Fit::kBottomAligned ? rect->bottom + m.rect.bottom : rect->top + m.rect.bottom;
+    *rect = Rect{rect->left, rect->top, rect->left + width, bottom};
+    return true;
+  }
+  const bool opaque = mode_ == BackgroundMode::kOpaque && brush_style_ == BrushStyle::kSolid &&
+                      brush_color_ != clNone;
+  const COLORREF back = opaque ? ToRgb(brush_color_) : 0;
+  const UINT options = (format & DT_NOCLIP) ? 0 : ETO_CLIPPED;
+  const int y = (format & DT_BOTTOM) ? rect->bottom - line_height : rect->top;
+  const std::size_t start = holding_ ? held_.text.size() : 0;
+  const bool continues = holding_ && rect->left == held_.end_x && y == held_.y &&
+                         rect->top == held_.clip.top && rect->bottom == held_.clip.bottom &&
+                         rect->right == held_.clip.right && options == held_.options &&
+                         opaque == held_.opaque && back == held_.back && font_ == held_.font;
+  if (!continues) {
+    FlushText();
+    PrepareText();
+    held_.text.clear();
+    held_.advances.clear();
+    held_.clip = ToRect(*rect);
+    held_.x = rect->left;
+    held_.y = y;
+    held_.options = options;
+    held_.font = font_;
+    held_.opaque = opaque;
+    held_.back = back;
+  }
+  const int length = static_cast<int>(text.size());
+  held_.text.resize((continues ? start : 0) + text.size());
+  wchar_t* wide = held_.text.data() + (continues ? start : 0);
+  if (MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide, length) != length) {
+    held_.text.resize(continues ? start : 0);
+    held_.advances.resize(held_.text.size());
+    holding_ = !held_.text.empty();
+    return false;
+  }
+  held_.advances.insert(held_.advances.end(), run_advances_.begin(), run_advances_.end());
+  held_.end_x = rect->left + width;
+  holding_ = true;
+  ++plain_line_calls_;
+  return true;
+}
+
 int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
+  int plain_result = 0;
+  if (DrawPlainLine(text, rect, format, &plain_result)) return plain_result;
   const bool measuring = (format & text_format::kCalcRect) != 0;
+
   if (measuring) {
     const int metrics = MetricsIndex();
     const bool sized = (format & kSizeDependent) != 0;
@@ -203,13 +419,20 @@ int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
       const auto known = measured_.find(key);
       if (known == measured_.end()) continue;
       const Measured& m = known->second;
-      const int bottom = m.fit == Fit::kBottomAligned ? rect->bottom : rect->top + m.rect.bottom;
+      const int bottom =
+          m.fit == Fit::kBottomAligned ? rect->bottom + m.rect.bottom : rect->top + m.rect.bottom;
       *rect =
           Rect{rect->left + m.rect.left, rect->top + m.rect.top, rect->left + m.rect.right, bottom};
-      return m.fit == Fit::kBottomAligned ? height : m.height;
+      return m.fit == Fit::kBottomAligned ? height + m.rect.bottom : m.height;
     }
   }
-  PrepareText();
+  if (measuring) {
+    // Measuring needs only the font; text colours may still belong to held text.
+    SelectFont();
+  } else {
+    FlushText();
+    PrepareText();
+  }
   RECT area = ToRect(*rect);
   const int result = ::DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &area, format);
   ++system_text_calls_;
@@ -219,30 +442,66 @@ int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
     const Rect relative{area.left - asked.left, area.top - asked.top, area.right - asked.left,
                         area.bottom - asked.top};
     // Which rule turns the asked rectangle into the answer. A bottom-aligned
-    // single line keeps the bottom and answers the offset from the top to
-    // it; a top-aligned one answers its height. Anything else holds for this
-    // size only.
+    // single line moves the bottom and the answered height by the same
+    // amount (the external leading, or nothing); a top-aligned one answers
+    // its height. Anything else holds for this size only.
     const bool placed = relative.left == 0 && relative.top == 0;
-    const bool single = (format & DT_SINGLELINE) && !(format & kSizeDependent);
+    // An end ellipsis that did not cut the text changed nothing about where
+    // such a line goes.
+    const bool plain = plain_lines_ && IsPlainLine(text, format);
+    bool uncut = false;
+    if (plain && (format & DT_END_ELLIPSIS)) {
+      LineFacts& facts = FactsFor(MetricsIndex());
+      std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
+      const int width = TableWidth(facts, text);
+      uncut = width >= 0 && width <= asked.right - asked.left;
+    }
+    const bool single =
+        (format & DT_SINGLELINE) && !(format & kSizeDependent & ~(uncut ? DT_END_ELLIPSIS : 0u));
     Fit fit = Fit::kSameSizeOnly;
-    if (single && placed && (format & DT_BOTTOM) && area.bottom == asked.bottom &&
-        result == asked.bottom - asked.top) {
+    Rect relative_or_below = relative;
+    if (single && placed && (format & DT_BOTTOM) &&
+        result - (asked.bottom - asked.top) == area.bottom - asked.bottom) {
       fit = Fit::kBottomAligned;
+      relative_or_below.bottom = area.bottom - asked.bottom;
     } else if (single && placed && !(format & (DT_BOTTOM | DT_VCENTER)) &&
                relative.bottom == result) {
       fit = Fit::kTopPlusHeight;
     }
     if (measured_.size() >= kMaxMeasured) measured_.clear();
     const bool any_size = fit != Fit::kSameSizeOnly;
+    // A plain line's answer teaches where such lines go in this font; the
+    // table is trusted only while it gives DrawTextA's own width.
+    if (any_size && plain) {
+      LineFacts& facts = FactsFor(MetricsIndex());
+      std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
+      if (TableWidth(facts, text) == relative.right) {
+        facts.vertical.insert_or_assign(format & ~DT_CALCRECT,
+                                        Measured{fit, relative_or_below, result});
+      } else {
+        facts.additive = false;
+      }
+    }
     measured_.insert_or_assign(MeasureKey(MetricsIndex(), std::string(text), format, any_size,
                                           any_size ? 0 : asked.right - asked.left,
                                           any_size ? 0 : asked.bottom - asked.top),
-                               Measured{fit, relative, result});
+                               Measured{fit, relative_or_below, result});
   }
   return result;
 }
 
 Size GdiSurface::TextExtent(std::string_view text) {
+  // GetTextExtentPoint32A reads the bytes in the font's own code page; only
+  // ASCII is the same character in every one of them.
+  const bool ascii = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x7F;
+  });
+  if (plain_lines_ && ascii) {
+    LineFacts& facts = FactsFor(MetricsIndex());
+    std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
+    const int width = TableWidth(facts, text);
+    if (width >= 0) return Size{width, facts.height};
+  }
   std::pair<int, std::string> key(MetricsIndex(), std::string(text));
   const auto known = extents_.find(key);
   if (known != extents_.end()) return known->second;
@@ -257,12 +516,14 @@ Size GdiSurface::TextExtent(std::string_view text) {
 
 void GdiSurface::FillRect(const Rect& rect) {
   if (brush_style_ == BrushStyle::kClear || brush_color_ == clNone) return;
+  FlushText();
   fw::GdiObject brush(CreateSolidBrush(ToRgb(brush_color_)));
   const RECT area = ToRect(rect);
   ::FillRect(dc_, &area, static_cast<HBRUSH>(brush.Get()));
 }
 
 void GdiSurface::Rectangle(const Rect& rect) {
+  FlushText();
   SelectPen();
   SelectBrush();
   ::Rectangle(dc_, rect.left, rect.top, rect.right, rect.bottom);
@@ -273,11 +534,13 @@ void GdiSurface::MoveTo(int x, int y) {
 }
 
 void GdiSurface::LineTo(int x, int y) {
+  FlushText();
   SelectPen();
   ::LineTo(dc_, x, y);
 }
 
 void GdiSurface::DrawFocusRect(const Rect& rect) {
+  FlushText();
   // The dotted pattern is drawn by inverting, in the text colours.
   SetTextColor(dc_, RGB(0, 0, 0));
   SetBkColor(dc_, RGB(255, 255, 255));
@@ -286,6 +549,7 @@ void GdiSurface::DrawFocusRect(const Rect& rect) {
 }
 
 void GdiSurface::SetClipRect(const Rect* rect) {
+  FlushText();
   if (!clip_saved_) {
     original_clip_ = CreateRectRgn(0, 0, 0, 0);
     if (GetClipRgn(dc_, original_clip_) != 1) {
@@ -298,6 +562,8 @@ void GdiSurface::SetClipRect(const Rect* rect) {
   if (rect) IntersectClipRect(dc_, rect->left, rect->top, rect->right, rect->bottom);
 }
 
-void GdiSurface::DrawPicture(const SurfacePicture&, const Rect&) {}
+void GdiSurface::DrawPicture(const SurfacePicture&, const Rect&) {
+  FlushText();
+}
 
 }  // namespace htmlabel

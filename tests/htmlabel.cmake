@@ -18,6 +18,7 @@ add_unit_test_program(htmlabel_tests
     htmlabel/anchor_tracker_test.cpp
   WIN_SOURCES
     htmlabel/html_label_win_test.cpp
+    htmlabel/gdi_surface_win_test.cpp
   LIBS ${htmlabel_test_libs}
 )
 target_compile_definitions(htmlabel_tests PRIVATE
