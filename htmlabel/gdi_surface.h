@@ -179,6 +179,8 @@ class GdiSurface : public DrawingSurface {
   fw::GdiObject pen_object_;
   Pen selected_pen_;
   bool pen_selected_ = false;
+  fw::GdiObject fill_brush_;  // the brush of the last fill, never selected
+  Color fill_brush_color_ = clNone;
   fw::GdiObject brush_object_;
   Color selected_brush_ = clNone;
   bool brush_selected_ = false;

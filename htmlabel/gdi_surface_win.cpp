@@ -129,9 +129,10 @@ GdiSurface::GdiSurface(HDC dc, const Font& font, Color brush_color)
 
 GdiSurface::~GdiSurface() {
   FlushText();
-  SelectObject(dc_, original_font_);
-  SelectObject(dc_, original_pen_);
-  SelectObject(dc_, original_brush_);
+  // Only what was changed is put back: selecting costs more than asking.
+  if (selected_font_) SelectObject(dc_, original_font_);
+  if (pen_selected_) SelectObject(dc_, original_pen_);
+  if (brush_selected_) SelectObject(dc_, original_brush_);
   SetBkMode(dc_, original_mode_);
   SetTextColor(dc_, original_text_color_);
   SetBkColor(dc_, original_back_color_);
@@ -517,13 +518,25 @@ Size GdiSurface::TextExtent(std::string_view text) {
 void GdiSurface::FillRect(const Rect& rect) {
   if (brush_style_ == BrushStyle::kClear || brush_color_ == clNone) return;
   FlushText();
-  fw::GdiObject brush(CreateSolidBrush(ToRgb(brush_color_)));
+  // Backgrounds fill line after line in one colour: the brush is kept for the next fill.
+  if (!fill_brush_.Get() || fill_brush_color_ != brush_color_) {
+    fill_brush_.Reset(CreateSolidBrush(ToRgb(brush_color_)));
+    fill_brush_color_ = brush_color_;
+  }
   const RECT area = ToRect(rect);
-  ::FillRect(dc_, &area, static_cast<HBRUSH>(brush.Get()));
+  ::FillRect(dc_, &area, static_cast<HBRUSH>(fill_brush_.Get()));
 }
 
 void GdiSurface::Rectangle(const Rect& rect) {
   FlushText();
+  // A one-pixel outline in the fill's own colour covers exactly the pixels
+  // the fill does: one fill without selecting a pen and a brush.
+  const bool solid_fill = brush_style_ == BrushStyle::kSolid && brush_color_ != clNone;
+  if (solid_fill && pen_.style == PenStyle::kSolid && pen_.width <= 1 &&
+      pen_.color == brush_color_ && rect.right > rect.left && rect.bottom > rect.top) {
+    FillRect(rect);
+    return;
+  }
   SelectPen();
   SelectBrush();
   ::Rectangle(dc_, rect.left, rect.top, rect.right, rect.bottom);

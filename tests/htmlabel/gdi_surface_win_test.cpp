@@ -267,5 +267,44 @@ TEST(GdiSurfacePlainLines, ContinuingRunsAndDrawingOrder) {
   EXPECT_TRUE(ours.Pixels() == theirs.Pixels());
 }
 
+// Rectangles outlined in their fill's colour are filled in one call; the
+// pixels must be those of GDI's Rectangle with that pen and brush.
+TEST(GdiSurfaceRectangles, OutlineInTheFillColourCoversTheSamePixels) {
+  struct Case {
+    Rect rect;
+    Color pen;
+    Color fill;
+  };
+  const Case cases[] = {
+      {Rect{3, 4, 40, 20}, 0x0000C000, 0x0000C000},     // a background band
+      {Rect{50, 0, 51, 30}, 0x00102030, 0x00102030},    // one pixel wide
+      {Rect{60, 5, 90, 6}, 0x00405060, 0x00405060},     // one pixel high
+      {Rect{100, 2, 140, 30}, 0x000000FF, 0x00FF0000},  // a different outline
+  };
+  Bitmap ours;
+  Bitmap theirs;
+  {
+    GdiSurface surface(ours.Dc(), MakeFont("Arial", 8, 0), 0xFFFFFF);
+    for (const Case& c : cases) {
+      surface.SetPen(Pen{c.pen, 1, PenStyle::kSolid});
+      surface.SetBrushColor(c.fill);
+      surface.Rectangle(c.rect);
+    }
+  }
+  for (const Case& c : cases) {
+    HPEN pen = CreatePen(PS_SOLID, 1, c.pen);
+    HBRUSH brush = CreateSolidBrush(c.fill);
+    HGDIOBJ old_pen = SelectObject(theirs.Dc(), pen);
+    HGDIOBJ old_brush = SelectObject(theirs.Dc(), brush);
+    ::Rectangle(theirs.Dc(), c.rect.left, c.rect.top, c.rect.right, c.rect.bottom);
+    SelectObject(theirs.Dc(), old_pen);
+    SelectObject(theirs.Dc(), old_brush);
+    DeleteObject(pen);
+    DeleteObject(brush);
+  }
+  EXPECT_GT(theirs.Inked(), 0);
+  EXPECT_TRUE(ours.Pixels() == theirs.Pixels());
+}
+
 }  // namespace
 }  // namespace htmlabel
