@@ -213,6 +213,21 @@ TEST(GdiSurfacePlainLines, TextTheTableCannotAnswerStillGoesToDrawTextA) {
   EXPECT_EQ(got.cy, want.cy);
 }
 
+constexpr const char* kLinkRuns[] = {"Visit ", "www.velmo.com ", "now"};
+
+// The link's runs as the renderer draws them: each measured, drawn, and the
+// next placed at its measured end.
+void DrawLinkRuns(GdiSurface& surface) {
+  int x = 1;
+  for (const char* run : kLinkRuns) {
+    Rect measured{x, 0, 145, 17};
+    surface.DrawText(run, &measured, kRunFormat | text_format::kCalcRect);
+    Rect drawn{x, 0, 145, 17};
+    surface.DrawText(run, &drawn, kRunFormat);
+    x = measured.right;
+  }
+}
+
 // Runs that continue each other are drawn in one call; they must land where
 // the layout measured them, as if each had been drawn on its own, and
 // held-back text must be drawn before anything drawn after it.
@@ -220,24 +235,16 @@ TEST(GdiSurfacePlainLines, ContinuingRunsAndDrawingOrder) {
   const Font link = MakeFont("Arial", 8, kUnderline);
   Bitmap ours;
   Bitmap theirs;
-  const char* const runs[] = {"Visit ", "www.velmo.com ", "now"};
   {
     GdiSurface surface(ours.Dc(), link, 0xFFFFFF);
-    int x = 1;
-    for (const char* run : runs) {
-      Rect measured{x, 0, 145, 17};
-      surface.DrawText(run, &measured, kRunFormat | text_format::kCalcRect);
-      Rect drawn{x, 0, 145, 17};
-      surface.DrawText(run, &drawn, kRunFormat);
-      x = measured.right;
-    }
+    DrawLinkRuns(surface);
     surface.Flush();
     HGDIOBJ font = GetCurrentObject(ours.Dc(), OBJ_FONT);
     SelectObject(theirs.Dc(), font);
     SetTextColor(theirs.Dc(), link.color);
     SetBkMode(theirs.Dc(), TRANSPARENT);
-    x = 1;
-    for (const char* run : runs) {
+    int x = 1;
+    for (const char* run : kLinkRuns) {
       RECT measured{x, 0, 145, 17};
       DrawTextA(theirs.Dc(), run, -1, &measured, kRunFormat | DT_CALCRECT);
       DrawWithExtents(theirs.Dc(), run, Rect{x, 0, 145, 17}, kRunFormat);
@@ -254,14 +261,7 @@ TEST(GdiSurfacePlainLines, ContinuingRunsAndDrawingOrder) {
   EXPECT_GT(theirs.Inked(), 0);
   {
     GdiSurface surface(ours.Dc(), link, 0xFFFFFF);
-    int x = 1;
-    for (const char* run : runs) {
-      Rect measured{x, 0, 145, 17};
-      surface.DrawText(run, &measured, kRunFormat | text_format::kCalcRect);
-      Rect drawn{x, 0, 145, 17};
-      surface.DrawText(run, &drawn, kRunFormat);
-      x = measured.right;
-    }
+    DrawLinkRuns(surface);
   }
   // Drawn when the surface went away, exactly as the three calls drew it.
   EXPECT_TRUE(ours.Pixels() == theirs.Pixels());
