@@ -447,16 +447,18 @@ int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
     // amount (the external leading, or nothing); a top-aligned one answers
     // its height. Anything else holds for this size only.
     const bool placed = relative.left == 0 && relative.top == 0;
-    // An end ellipsis that did not cut the text changed nothing about where
-    // such a line goes.
-    const bool plain = plain_lines_ && IsPlainLine(text, format);
-    bool uncut = false;
-    if (plain && (format & DT_END_ELLIPSIS)) {
-      LineFacts& facts = FactsFor(MetricsIndex());
+    // The table's width of a plain line, read once: an end ellipsis that did
+    // not cut the text changed nothing about where such a line goes, and the
+    // table is checked against the answer below.
+    LineFacts* facts =
+        plain_lines_ && IsPlainLine(text, format) ? &FactsFor(MetricsIndex()) : nullptr;
+    int table_width = -1;
+    if (facts) {
       std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
-      const int width = TableWidth(facts, text);
-      uncut = width >= 0 && width <= asked.right - asked.left;
+      table_width = TableWidth(*facts, text);
     }
+    const bool uncut =
+        (format & DT_END_ELLIPSIS) && table_width >= 0 && table_width <= asked.right - asked.left;
     const bool single =
         (format & DT_SINGLELINE) && !(format & kSizeDependent & ~(uncut ? DT_END_ELLIPSIS : 0u));
     Fit fit = Fit::kSameSizeOnly;
@@ -473,14 +475,13 @@ int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
     const bool any_size = fit != Fit::kSameSizeOnly;
     // A plain line's answer teaches where such lines go in this font; the
     // table is trusted only while it gives DrawTextA's own width.
-    if (any_size && plain) {
-      LineFacts& facts = FactsFor(MetricsIndex());
+    if (any_size && facts) {
       std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
-      if (TableWidth(facts, text) == relative.right) {
-        facts.vertical.insert_or_assign(format & ~DT_CALCRECT,
-                                        Measured{fit, relative_or_below, result});
+      if (table_width == relative.right) {
+        facts->vertical.insert_or_assign(format & ~DT_CALCRECT,
+                                         Measured{fit, relative_or_below, result});
       } else {
-        facts.additive = false;
+        facts->additive = false;
       }
     }
     measured_.insert_or_assign(MeasureKey(MetricsIndex(), std::string(text), format, any_size,
