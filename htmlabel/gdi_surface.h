@@ -27,13 +27,19 @@
 // pixels are DrawTextA's.) A plain line that continues the previous one (on
 // the same line, where the previous one ended, in the same font, colours and
 // flags) is held back and drawn with it in one ExtTextOutW: a line of runs
-// costs one call and one underline. Held-back text is drawn
-// before anything else is drawn, before the clipping or the selected font
-// changes, and when the surface goes away, so the order of drawing stays.
+// costs one call and one underline. Fills work alike on true-colour displays:
+// solid fills side by side in one band (a gradient's 64 steps) are held and
+// drawn as one picture of the band, with the pixels the fills would give.
+// Held-back text or fills are drawn before anything else is drawn, before
+// the clipping or the selected font changes, and when the surface goes away,
+// so the order of drawing stays. Lines drawn one after another from where the
+// last ended in one thin solid pen (the error mark's zig-zag) are held the
+// same way and drawn as one polyline.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -67,10 +73,14 @@ class GdiSurface : public DrawingSurface {
   long PlainLineCalls() const { return plain_line_calls_; }
   // Draws held-back text now, for callers that draw on the device context
   // themselves while the surface lives.
-  void Flush() { FlushText(); }
+  void Flush() { FlushHeld(); }
 
   Font GetFont() const override { return font_; }
-  void SetFont(const Font& font) override { font_ = font; }
+  void SetFont(const Font& font) override {
+    if (font == font_) return;
+    font_ = font;
+    metrics_index_ = -1;
+  }
   Color BrushColor() const override { return brush_color_; }
   void SetBrushColor(Color color) override;
   BrushStyle GetBrushStyle() const override { return brush_style_; }
@@ -94,8 +104,12 @@ class GdiSurface : public DrawingSurface {
 
  private:
   void SelectFont();
+  // Draws held text or held fills (only one kind is held at a time).
+  void FlushHeld();
   void FlushText();
-  void SelectPen();
+  void FlushFills();
+  void FlushLines();
+  void SelectPen(const Pen& pen);
   void SelectBrush();
   void PrepareText();
 
@@ -132,6 +146,7 @@ class GdiSurface : public DrawingSurface {
   };
   class LineFactsStore;
   int MetricsIndex();
+  int FindMetrics();
   LineFacts& FactsFor(int metrics);
   void ReadWidths(LineFacts* facts);
   // The width of text from the table, or -1 when the table cannot answer it.
@@ -152,6 +167,7 @@ class GdiSurface : public DrawingSurface {
   Font selected_description_;        // its description
   // Font descriptions without underline and strikeout, one per set of metrics.
   std::vector<Font> metrics_;
+  int metrics_index_ = -1;  // the index of font_'s metrics, -1 until looked up
   std::map<MeasureKey, Measured> measured_;
   std::map<std::pair<int, std::string>, Size> extents_;
   std::vector<std::shared_ptr<LineFacts>> facts_;  // by metrics index, found when first needed
@@ -171,9 +187,26 @@ class GdiSurface : public DrawingSurface {
   };
   HeldText held_;
   bool holding_ = false;
+  // Fills held back: steps of one band (a gradient's columns, each starting
+  // within the band so far, later ones covering earlier ones), drawn as one
+  // picture of the band.
+  struct HeldFill {
+    RECT area;
+    COLORREF color;
+  };
+  void FillOne(const HeldFill& fill);
+  std::vector<HeldFill> fills_;
+  RECT band_{};                             // the band the held fills cover
+  std::vector<std::uint32_t> band_pixels_;  // its picture, reused
+  // Lines held back: the start and the ends of LineTo calls joined end to
+  // start in one solid one-pixel pen, drawn as one polyline.
+  std::vector<POINT> path_;
+  Pen path_pen_;
+  bool path_lines_ = false;        // the device context draws lines by copying the pen
+  bool band_fills_ = false;        // a true-colour display in device units: bands are pictures
   std::vector<INT> run_advances_;  // the advances of the run being drawn
   bool plain_lines_ = false;       // the device context and code page allow the table
-  bool shared_facts_ = false;      // a display: facts are shared by the process
+  bool display_ = false;           // a display: facts shared by the process, fonts held
   long system_text_calls_ = 0;
   long plain_line_calls_ = 0;
   fw::GdiObject pen_object_;

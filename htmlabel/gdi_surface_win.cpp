@@ -5,14 +5,18 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <mutex>
 
 namespace htmlabel {
 namespace {
 
-constexpr std::size_t kMaxFonts = 64;       // fonts kept while no surface lives
-constexpr std::size_t kMaxMetrics = 64;     // font metrics a surface keeps answers for
-constexpr std::size_t kMaxMeasured = 4096;  // measuring answers kept at once
+constexpr std::size_t kMaxFonts = 64;         // fonts kept while no surface lives
+constexpr std::size_t kMaxMetrics = 64;       // font metrics a surface keeps answers for
+constexpr std::size_t kMaxMeasured = 4096;    // measuring answers kept at once
+constexpr int kMaxBandWidth = 4096;           // fills held as one band: at most this wide
+constexpr int kMaxBandHeight = 256;           // and this high
+constexpr std::size_t kMaxPathPoints = 4096;  // points of lines held as one polyline
 // Flags with which a measured size depends on the rectangle's size.
 constexpr unsigned kSizeDependent =
     DT_WORDBREAK | DT_END_ELLIPSIS | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS | DT_MODIFYSTRING;
@@ -45,9 +49,41 @@ fw::GdiObject CreateFontFor(const Font& font, int pixels_per_inch) {
   return fw::GdiObject(CreateFontIndirectA(&log));
 }
 
+// A font kept selected in a memory device context of its own. The system
+// keeps the glyphs it renders for a font only while some device context has
+// it selected, and of the rest only those of the last few fonts (Wine keeps
+// five); a label cycles through up to a dozen fonts in one paint, and every
+// switch back to a dropped font would render its glyphs again (about ten
+// times the cost of drawing a word). The bitmap is compatible with the device
+// context drawn on, so that the font is rendered the same way in both.
+class FontHolder {
+ public:
+  FontHolder(HDC like, HGDIOBJ font)
+      : dc_(CreateCompatibleDC(like)), bitmap_(CreateCompatibleBitmap(like, 1, 1)) {
+    if (!dc_) return;
+    original_bitmap_ = bitmap_.Get() ? SelectObject(dc_, bitmap_.Get()) : nullptr;
+    original_font_ = SelectObject(dc_, font);
+  }
+  ~FontHolder() {
+    if (!dc_) return;
+    if (original_font_) SelectObject(dc_, original_font_);
+    if (original_bitmap_) SelectObject(dc_, original_bitmap_);
+    DeleteDC(dc_);
+  }
+  FontHolder(const FontHolder&) = delete;
+  FontHolder& operator=(const FontHolder&) = delete;
+
+ private:
+  HDC dc_;
+  fw::GdiObject bitmap_;  // deleted after the device context
+  HGDIOBJ original_bitmap_ = nullptr;
+  HGDIOBJ original_font_ = nullptr;
+};
+
 // The fonts made so far for the whole process, by description and device
 // resolution. They are deleted only while no surface lives, since a surface
-// may have any of them selected.
+// may have any of them selected. Fonts made for a display are held selected
+// (see FontHolder).
 class FontCache {
  public:
   static FontCache& Instance() {
@@ -62,12 +98,17 @@ class FontCache {
     std::lock_guard<std::mutex> lock(mutex_);
     --live_surfaces_;
   }
-  HGDIOBJ Get(const Font& font, int pixels_per_inch) {
+  // The font for a description; dc is the device context it is made for,
+  // display tells whether it is a display's.
+  HGDIOBJ Get(const Font& font, int pixels_per_inch, HDC dc, bool display) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (Entry& entry : fonts_) {
       if (entry.pixels_per_inch == pixels_per_inch && entry.font == font) return entry.object.Get();
     }
-    fonts_.push_back(Entry{font, pixels_per_inch, CreateFontFor(font, pixels_per_inch)});
+    Entry entry{font, pixels_per_inch, CreateFontFor(font, pixels_per_inch), nullptr};
+    if (display && entry.object.Get())
+      entry.holder = std::make_unique<FontHolder>(dc, entry.object.Get());
+    fonts_.push_back(std::move(entry));
     return fonts_.back().object.Get();
   }
 
@@ -76,6 +117,7 @@ class FontCache {
     Font font;
     int pixels_per_inch;
     fw::GdiObject object;
+    std::unique_ptr<FontHolder> holder;  // let go of the font before it is deleted
   };
   std::mutex mutex_;
   std::vector<Entry> fonts_;
@@ -106,6 +148,18 @@ bool SingleByteCodePage() {
   return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
 }
 
+// Whether every colour is drawn as it is: at least 24 bits per pixel, those
+// of the bitmap selected in a memory device context.
+bool TrueColor(HDC dc) {
+  if (GetObjectType(dc) == OBJ_MEMDC) {
+    BITMAP bitmap{};
+    HGDIOBJ selected = GetCurrentObject(dc, OBJ_BITMAP);
+    return selected && GetObject(selected, sizeof bitmap, &bitmap) == sizeof bitmap &&
+           bitmap.bmBitsPixel * bitmap.bmPlanes >= 24;
+  }
+  return GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES) >= 24;
+}
+
 }  // namespace
 
 GdiSurface::GdiSurface(HDC dc, const Font& font, Color brush_color)
@@ -121,14 +175,17 @@ GdiSurface::GdiSurface(HDC dc, const Font& font, Color brush_color)
       original_back_color_(GetBkColor(dc)) {
   if (pixels_per_inch_ <= 0) pixels_per_inch_ = 96;
   // Text drawn at its top-left point in device units, one byte per character.
-  shared_facts_ = GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY;
+  display_ = GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY;
   plain_lines_ = GetMapMode(dc) == MM_TEXT &&
                  GetTextAlign(dc) == (TA_LEFT | TA_TOP | TA_NOUPDATECP) && SingleByteCodePage();
+  band_fills_ = display_ && GetMapMode(dc) == MM_TEXT && GetGraphicsMode(dc) == GM_COMPATIBLE &&
+                GetLayout(dc) == 0 && TrueColor(dc);
+  path_lines_ = GetROP2(dc) == R2_COPYPEN;
   FontCache::Instance().SurfaceCreated();
 }
 
 GdiSurface::~GdiSurface() {
-  FlushText();
+  FlushHeld();
   // Only what was changed is put back: selecting costs more than asking.
   if (selected_font_) SelectObject(dc_, original_font_);
   if (pen_selected_) SelectObject(dc_, original_pen_);
@@ -158,6 +215,12 @@ void GdiSurface::SetBrushColor(Color color) {
 }
 
 int GdiSurface::MetricsIndex() {
+  if (metrics_index_ >= 0) return metrics_index_;
+  metrics_index_ = FindMetrics();
+  return metrics_index_;
+}
+
+int GdiSurface::FindMetrics() {
   Font metrics = font_;
   metrics.style &= ~static_cast<unsigned>(kUnderline | kStrikeOut);
   metrics.color = 0;
@@ -177,36 +240,45 @@ int GdiSurface::MetricsIndex() {
 void GdiSurface::SelectFont() {
   if (selected_font_ && selected_description_ == font_) return;
   FlushText();
-  selected_font_ = FontCache::Instance().Get(font_, pixels_per_inch_);
+  selected_font_ = FontCache::Instance().Get(font_, pixels_per_inch_, dc_, display_);
   selected_description_ = font_;
   SelectObject(dc_, selected_font_);
+}
+
+void GdiSurface::FlushHeld() {
+  FlushText();
+  FlushFills();
+  FlushLines();
 }
 
 void GdiSurface::FlushText() {
   if (!holding_) return;
   holding_ = false;
+  // Clipped to nothing (a run past the right edge), it draws nothing.
+  const RECT& clip = held_.clip;
+  if ((held_.options & ETO_CLIPPED) && (clip.right <= clip.left || clip.bottom <= clip.top)) return;
   ++system_text_calls_;
   ExtTextOutW(dc_, held_.x, held_.y, held_.options, &held_.clip, held_.text.data(),
               static_cast<UINT>(held_.text.size()), held_.advances.data());
 }
 
-void GdiSurface::SelectPen() {
-  if (pen_selected_ && selected_pen_ == pen_) return;
+void GdiSurface::SelectPen(const Pen& wanted) {
+  if (pen_selected_ && selected_pen_ == wanted) return;
   HGDIOBJ pen;
   fw::GdiObject created;
-  if (pen_.style == PenStyle::kNull || pen_.color == clNone) {
+  if (wanted.style == PenStyle::kNull || wanted.color == clNone) {
     pen = GetStockObject(NULL_PEN);
   } else {
-    const int style = pen_.style == PenStyle::kDash  ? PS_DASH
-                      : pen_.style == PenStyle::kDot ? PS_DOT
-                                                     : PS_SOLID;
-    created.Reset(CreatePen(style, std::max(pen_.width, 0), ToRgb(pen_.color)));
+    const int style = wanted.style == PenStyle::kDash  ? PS_DASH
+                      : wanted.style == PenStyle::kDot ? PS_DOT
+                                                       : PS_SOLID;
+    created.Reset(CreatePen(style, std::max(wanted.width, 0), ToRgb(wanted.color)));
     pen = created.Get();
   }
   SelectObject(dc_, pen);
   // The previous pen is no longer selected, so it may be deleted now.
   pen_object_ = std::move(created);
-  selected_pen_ = pen_;
+  selected_pen_ = wanted;
   pen_selected_ = true;
 }
 
@@ -271,7 +343,7 @@ GdiSurface::LineFacts& GdiSurface::FactsFor(int metrics) {
   if (facts_.size() <= static_cast<std::size_t>(metrics)) facts_.resize(metrics + 1);
   std::shared_ptr<LineFacts>& slot = facts_[metrics];
   if (slot) return *slot;
-  if (shared_facts_) {
+  if (display_) {
     auto [facts, made] = LineFactsStore::Instance().Get(metrics_[metrics], pixels_per_inch_);
     slot = std::move(facts);
     if (!made) return *slot;
@@ -374,7 +446,7 @@ bool GdiSurface::DrawPlainLine(std::string_view text, Rect* rect, unsigned forma
                          rect->right == held_.clip.right && options == held_.options &&
                          opaque == held_.opaque && back == held_.back && font_ == held_.font;
   if (!continues) {
-    FlushText();
+    FlushHeld();
     PrepareText();
     held_.text.clear();
     held_.advances.clear();
@@ -431,7 +503,7 @@ int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
     // Measuring needs only the font; text colours may still belong to held text.
     SelectFont();
   } else {
-    FlushText();
+    FlushHeld();
     PrepareText();
   }
   RECT area = ToRect(*rect);
@@ -519,17 +591,76 @@ Size GdiSurface::TextExtent(std::string_view text) {
 void GdiSurface::FillRect(const Rect& rect) {
   if (brush_style_ == BrushStyle::kClear || brush_color_ == clNone) return;
   FlushText();
-  // Backgrounds fill line after line in one colour: the brush is kept for the next fill.
-  if (!fill_brush_.Get() || fill_brush_color_ != brush_color_) {
-    fill_brush_.Reset(CreateSolidBrush(ToRgb(brush_color_)));
-    fill_brush_color_ = brush_color_;
+  FlushLines();
+  const HeldFill fill{ToRect(rect), ToRgb(brush_color_)};
+  if (!fills_.empty()) {
+    // A step of a band starts within the band's columns so far and covers
+    // them from there: the band stays one rectangle without gaps.
+    const bool joins = fill.area.top == band_.top && fill.area.bottom == band_.bottom &&
+                       fill.area.left >= band_.left && fill.area.left <= band_.right &&
+                       fill.area.right > fill.area.left &&
+                       fill.area.right - band_.left <= kMaxBandWidth;
+    if (joins) {
+      fills_.push_back(fill);
+      band_.right = std::max(band_.right, fill.area.right);
+      return;
+    }
+    FlushFills();
   }
-  const RECT area = ToRect(rect);
-  ::FillRect(dc_, &area, static_cast<HBRUSH>(fill_brush_.Get()));
+  const bool band_start = band_fills_ && fill.area.right > fill.area.left &&
+                          fill.area.bottom > fill.area.top &&
+                          fill.area.right - fill.area.left <= kMaxBandWidth &&
+                          fill.area.bottom - fill.area.top <= kMaxBandHeight;
+  if (!band_start) {
+    FillOne(fill);
+    return;
+  }
+  fills_.push_back(fill);
+  band_ = fill.area;
+}
+
+void GdiSurface::FillOne(const HeldFill& fill) {
+  // Backgrounds fill line after line in one colour: the brush is kept for the next fill.
+  if (!fill_brush_.Get() || fill_brush_color_ != fill.color) {
+    fill_brush_.Reset(CreateSolidBrush(fill.color));
+    fill_brush_color_ = fill.color;
+  }
+  ::FillRect(dc_, &fill.area, static_cast<HBRUSH>(fill_brush_.Get()));
+}
+
+void GdiSurface::FlushFills() {
+  if (fills_.size() == 1) FillOne(fills_.front());
+  if (fills_.size() <= 1) {
+    fills_.clear();
+    return;
+  }
+  // The band's pixels as one top-down 32-bit picture: its first row painted
+  // step after step, the other rows copied from it.
+  const int width = band_.right - band_.left;
+  const int height = band_.bottom - band_.top;
+  band_pixels_.resize(static_cast<std::size_t>(width) * height);
+  std::uint32_t* row = band_pixels_.data();
+  for (const HeldFill& fill : fills_) {
+    const std::uint32_t pixel = static_cast<std::uint32_t>(GetRValue(fill.color)) << 16 |
+                                static_cast<std::uint32_t>(GetGValue(fill.color)) << 8 |
+                                GetBValue(fill.color);
+    std::fill(row + (fill.area.left - band_.left), row + (fill.area.right - band_.left), pixel);
+  }
+  for (int y = 1; y < height; ++y)
+    std::copy(row, row + width, row + static_cast<std::size_t>(y) * width);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  StretchDIBits(dc_, band_.left, band_.top, width, height, 0, 0, width, height, band_pixels_.data(),
+                &info, DIB_RGB_COLORS, SRCCOPY);
+  fills_.clear();
 }
 
 void GdiSurface::Rectangle(const Rect& rect) {
-  FlushText();
   // A one-pixel outline in the fill's own colour covers exactly the pixels
   // the fill does: one fill without selecting a pen and a brush.
   const bool solid_fill = brush_style_ == BrushStyle::kSolid && brush_color_ != clNone;
@@ -538,23 +669,53 @@ void GdiSurface::Rectangle(const Rect& rect) {
     FillRect(rect);
     return;
   }
-  SelectPen();
+  FlushHeld();
+  SelectPen(pen_);
   SelectBrush();
   ::Rectangle(dc_, rect.left, rect.top, rect.right, rect.bottom);
 }
 
 void GdiSurface::MoveTo(int x, int y) {
+  FlushLines();
   MoveToEx(dc_, x, y, nullptr);
 }
 
 void GdiSurface::LineTo(int x, int y) {
   FlushText();
-  SelectPen();
-  ::LineTo(dc_, x, y);
+  FlushFills();
+  // Lines of a solid one-pixel pen joined end to start are held and drawn
+  // as one polyline: the same pixels, one call.
+  const bool joinable =
+      path_lines_ && pen_.style == PenStyle::kSolid && pen_.width <= 1 && pen_.color != clNone;
+  if (!joinable) {
+    FlushLines();
+    SelectPen(pen_);
+    ::LineTo(dc_, x, y);
+    return;
+  }
+  if (!path_.empty() && !(pen_ == path_pen_)) FlushLines();
+  if (path_.empty()) {
+    POINT start{};
+    GetCurrentPositionEx(dc_, &start);
+    path_.push_back(start);
+    path_pen_ = pen_;
+  }
+  path_.push_back(POINT{x, y});
+  if (path_.size() >= kMaxPathPoints) FlushLines();
+}
+
+void GdiSurface::FlushLines() {
+  if (path_.size() >= 2) {
+    SelectPen(path_pen_);
+    Polyline(dc_, path_.data(), static_cast<int>(path_.size()));
+    // Where the last line ended, as LineTo leaves it.
+    MoveToEx(dc_, path_.back().x, path_.back().y, nullptr);
+  }
+  path_.clear();
 }
 
 void GdiSurface::DrawFocusRect(const Rect& rect) {
-  FlushText();
+  FlushHeld();
   // The dotted pattern is drawn by inverting, in the text colours.
   SetTextColor(dc_, RGB(0, 0, 0));
   SetBkColor(dc_, RGB(255, 255, 255));
@@ -563,7 +724,7 @@ void GdiSurface::DrawFocusRect(const Rect& rect) {
 }
 
 void GdiSurface::SetClipRect(const Rect* rect) {
-  FlushText();
+  FlushHeld();
   if (!clip_saved_) {
     original_clip_ = CreateRectRgn(0, 0, 0, 0);
     if (GetClipRgn(dc_, original_clip_) != 1) {
@@ -577,7 +738,7 @@ void GdiSurface::SetClipRect(const Rect* rect) {
 }
 
 void GdiSurface::DrawPicture(const SurfacePicture&, const Rect&) {
-  FlushText();
+  FlushHeld();
 }
 
 }  // namespace htmlabel
