@@ -13,8 +13,11 @@ inline constexpr char kWelcomeMarkup[] =
 // About 4 KB of markup with every tag: paragraphs with alignment, indent and
 // backgrounds (plain and gradient), fonts, styles, anchors, lists, shadow,
 // highlight, error marks, blinking, rotated, hidden, sub- and superscript
-// text, positions, rules, images and entities.
+// text, positions, rules, images and entities. The body's background comes
+// once, at the start, as in a real label (each BODY tag fills the whole
+// rectangle again).
 inline std::string MarkupSample() {
+  std::string sample = "<BODY BGCOLOR=\"clWhite\">";
   const std::string block =
       "<P ALIGN=\"LEFT\">Plain text with <B>bold</B>, <I>italic</I>, <U>underlined</U> and "
       "<S>struck</S> words, an <A href=\"http://www.velmo.com/page\">anchor to a page</A> and "
@@ -29,9 +32,8 @@ inline std::string MarkupSample() {
       "H<SUB>2</SUB>O and E=mc<SUP>2</SUP>, <HI>highlighted</HI>, <E>misspeled</E>, "
       "<BL>blinking</BL>, <Z>hidden text</Z><R a=\"10\">rotated</R><IND x=\"220\">at 220 "
       "<IMG SRC=\"IDX:0\"> image<HR>"
-      "<BODY BGCOLOR=\"clWhite\">Closing words of the block, long enough to wrap over several "
+      "Closing words of the block, long enough to wrap over several "
       "lines of the rectangle that the label lays its text out in.<BR>";
-  std::string sample;
   while (sample.size() + block.size() <= 4096)
     sample += block;
   return sample;
