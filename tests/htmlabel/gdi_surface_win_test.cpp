@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "htmlabel/gdi_surface.h"
@@ -267,6 +269,19 @@ TEST(GdiSurfacePlainLines, ContinuingRunsAndDrawingOrder) {
   EXPECT_TRUE(ours.Pixels() == theirs.Pixels());
 }
 
+// Draws rect with GDI's Rectangle in a pen and a brush of the given colours.
+void GdiRectangle(HDC dc, const Rect& rect, Color pen_color, Color fill) {
+  HPEN pen = CreatePen(PS_SOLID, 1, pen_color);
+  HBRUSH brush = CreateSolidBrush(fill);
+  HGDIOBJ old_pen = SelectObject(dc, pen);
+  HGDIOBJ old_brush = SelectObject(dc, brush);
+  ::Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
+  SelectObject(dc, old_pen);
+  SelectObject(dc, old_brush);
+  DeleteObject(pen);
+  DeleteObject(brush);
+}
+
 // Rectangles outlined in their fill's colour are filled in one call; the
 // pixels must be those of GDI's Rectangle with that pen and brush.
 TEST(GdiSurfaceRectangles, OutlineInTheFillColourCoversTheSamePixels) {
@@ -291,19 +306,129 @@ TEST(GdiSurfaceRectangles, OutlineInTheFillColourCoversTheSamePixels) {
       surface.Rectangle(c.rect);
     }
   }
-  for (const Case& c : cases) {
-    HPEN pen = CreatePen(PS_SOLID, 1, c.pen);
-    HBRUSH brush = CreateSolidBrush(c.fill);
-    HGDIOBJ old_pen = SelectObject(theirs.Dc(), pen);
-    HGDIOBJ old_brush = SelectObject(theirs.Dc(), brush);
-    ::Rectangle(theirs.Dc(), c.rect.left, c.rect.top, c.rect.right, c.rect.bottom);
-    SelectObject(theirs.Dc(), old_pen);
-    SelectObject(theirs.Dc(), old_brush);
-    DeleteObject(pen);
-    DeleteObject(brush);
-  }
+  for (const Case& c : cases)
+    GdiRectangle(theirs.Dc(), c.rect, c.pen, c.fill);
   EXPECT_GT(theirs.Inked(), 0);
   EXPECT_TRUE(ours.Pixels() == theirs.Pixels());
+}
+
+// The steps of a gradient band, as the renderer fills them: overlapping
+// columns, each in its own colour.
+std::vector<std::pair<Rect, Color>> GradientSteps(const Rect& band) {
+  std::vector<std::pair<Rect, Color>> steps;
+  const double step = (band.right - band.left) / 64.0;
+  for (int i = 0; i < 64; ++i) {
+    const int left = band.left + static_cast<int>(i * step + 0.5);
+    const int right = std::min(band.right, left + static_cast<int>(step) + 1);
+    const Color color = static_cast<Color>(0x10 + i * 3) | static_cast<Color>(0xFF - i) << 8 |
+                        static_cast<Color>(i * 4) << 16;
+    steps.emplace_back(Rect{left, band.top, right, band.bottom}, color);
+  }
+  return steps;
+}
+
+// Fills side by side in one band are drawn as one picture; it must hold the
+// pixels of the fills drawn one by one, in order, within the clipping, and
+// come before text drawn over it and after text drawn before it.
+TEST(GdiSurfaceRectangles, BandsOfFillsCoverTheSamePixelsInOrder) {
+  const Font font = MakeFont("Arial", 8, 0);
+  const Rect clip{0, 0, 200, 40};
+  Bitmap ours;
+  Bitmap theirs;
+  {
+    GdiSurface surface(ours.Dc(), font, 0xFFFFFF);
+    Rect before{150, 20, 240, 40};
+    surface.DrawText("under", &before, kRunFormat);
+    surface.SetClipRect(&clip);
+    for (const Rect& band : {Rect{5, 2, 230, 16}, Rect{0, 16, 40, 30}, Rect{100, 30, 101, 33}}) {
+      for (const auto& [rect, color] : GradientSteps(band)) {
+        surface.SetPen(Pen{color, 1, PenStyle::kSolid});
+        surface.SetBrushColor(color);
+        surface.Rectangle(rect);
+      }
+    }
+    // A fill that does not join the band (another row), then text over it.
+    surface.SetBrushColor(0x00123456);
+    surface.FillRect(Rect{10, 10, 60, 20});
+    surface.SetClipRect(nullptr);
+    Rect over{12, 0, 200, 20};
+    surface.DrawText("over", &over, kRunFormat);
+  }
+  {
+    GdiSurface surface(theirs.Dc(), font, 0xFFFFFF);
+    Rect before{150, 20, 240, 40};
+    surface.DrawText("under", &before, kRunFormat);
+  }
+  HRGN region = CreateRectRgn(clip.left, clip.top, clip.right, clip.bottom);
+  SelectClipRgn(theirs.Dc(), region);
+  for (const Rect& band : {Rect{5, 2, 230, 16}, Rect{0, 16, 40, 30}, Rect{100, 30, 101, 33}}) {
+    for (const auto& [rect, color] : GradientSteps(band))
+      GdiRectangle(theirs.Dc(), rect, color, color);
+  }
+  GdiRectangle(theirs.Dc(), Rect{10, 10, 60, 20}, 0x00123456, 0x00123456);
+  SelectClipRgn(theirs.Dc(), nullptr);
+  DeleteObject(region);
+  {
+    GdiSurface surface(theirs.Dc(), font, 0xFFFFFF);
+    Rect over{12, 0, 200, 20};
+    surface.DrawText("over", &over, kRunFormat);
+  }
+  EXPECT_TRUE(ours.Pixels() == theirs.Pixels());
+}
+
+// Lines joined end to start in one thin solid pen are drawn as one polyline;
+// the pixels and the final position must be those of the LineTo calls.
+TEST(GdiSurfaceLines, JoinedLinesDrawAsTheirLineToCalls) {
+  struct Step {
+    bool move;
+    int x;
+    int y;
+    Color color;
+    PenStyle style;
+  };
+  std::vector<Step> steps;
+  // The error mark's zig-zag, a second one after a move, a change of pen in
+  // the middle of a path, and a dotted part that is not joined.
+  steps.push_back({true, 2, 10, clRed, PenStyle::kSolid});
+  for (int x = 4, offset = 0; x <= 120; x += 2, offset = 2 - offset)
+    steps.push_back({false, x, 10 + offset, clRed, PenStyle::kSolid});
+  steps.push_back({true, 0, 30, clRed, PenStyle::kSolid});
+  for (int x = 6; x <= 200; x += 6)
+    steps.push_back({false, x, 30 + (x % 12 == 0 ? 5 : 0),
+                     x < 100 ? Color{0x00008000} : Color{0x00800080}, PenStyle::kSolid});
+  steps.push_back({false, 230, 45, 0x00000080, PenStyle::kDot});
+  steps.push_back({false, 20, 40, 0x00000080, PenStyle::kSolid});
+  Bitmap ours;
+  Bitmap theirs;
+  POINT ours_end{};
+  {
+    GdiSurface surface(ours.Dc(), MakeFont("Arial", 8, 0), 0xFFFFFF);
+    for (const Step& step : steps) {
+      surface.SetPen(Pen{step.color, 1, step.style});
+      if (step.move)
+        surface.MoveTo(step.x, step.y);
+      else
+        surface.LineTo(step.x, step.y);
+    }
+  }
+  GetCurrentPositionEx(ours.Dc(), &ours_end);
+  for (const Step& step : steps) {
+    if (step.move) {
+      MoveToEx(theirs.Dc(), step.x, step.y, nullptr);
+      continue;
+    }
+    HPEN pen = CreatePen(step.style == PenStyle::kDot ? PS_DOT : PS_SOLID, 1, step.color);
+    HGDIOBJ old = SelectObject(theirs.Dc(), pen);
+    ::LineTo(theirs.Dc(), step.x, step.y);
+    SelectObject(theirs.Dc(), old);
+    DeleteObject(pen);
+  }
+  POINT theirs_end{};
+  GetCurrentPositionEx(theirs.Dc(), &theirs_end);
+  EXPECT_GT(theirs.Inked(), 0);
+  EXPECT_TRUE(ours.Pixels() == theirs.Pixels());
+  EXPECT_EQ(ours_end.x, theirs_end.x);
+  EXPECT_EQ(ours_end.y, theirs_end.y);
 }
 
 }  // namespace
