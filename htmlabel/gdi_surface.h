@@ -142,6 +142,7 @@ class GdiSurface : public DrawingSurface {
     bool additive = false;  // widths add up: the table answers extents
     int height = 0;         // the height of every extent
     int advance[256] = {};  // advance width per character byte (printable ones)
+    bool natural = false;   // ExtTextOutW without widths draws at these advances
     std::map<unsigned, Measured> vertical;
   };
   class LineFactsStore;
@@ -149,11 +150,17 @@ class GdiSurface : public DrawingSurface {
   int FindMetrics();
   LineFacts& FactsFor(int metrics);
   void ReadWidths(LineFacts* facts);
+  // Whether the selected font's glyphs, drawn without widths, advance by the
+  // table's widths on this device context.
+  bool DrawsAtTableAdvances(const LineFacts& facts, const wchar_t* wide);
   // The width of text from the table, or -1 when the table cannot answer it.
   static int TableWidth(const LineFacts& facts, std::string_view text);
   // DrawText for one plain line without DrawTextA, when what DrawTextA would
   // do is known; false when it is not.
   bool DrawPlainLine(std::string_view text, Rect* rect, unsigned format, int* result);
+  // Measures a plain line whose placement in its font and flags is not yet
+  // known, so that it can be drawn without DrawTextA; true when it now is.
+  bool LearnsPlacement(std::string_view text, const Rect& rect, unsigned format);
 
   HDC dc_;
   int pixels_per_inch_;
@@ -164,7 +171,7 @@ class GdiSurface : public DrawingSurface {
   BackgroundMode mode_ = BackgroundMode::kTransparent;
 
   HGDIOBJ selected_font_ = nullptr;  // the font of ours selected, or null
-  Font selected_description_;        // its description
+  Font selected_description_;        // its description (the colour aside)
   // Font descriptions without underline and strikeout, one per set of metrics.
   std::vector<Font> metrics_;
   int metrics_index_ = -1;  // the index of font_'s metrics, -1 until looked up
@@ -179,9 +186,10 @@ class GdiSurface : public DrawingSurface {
     RECT clip{};
     int x = 0;
     int y = 0;
-    int end_x = 0;     // where a continuing line starts
-    UINT options = 0;  // ExtTextOutW's options
-    Font font;         // the font, selected while text is held
+    int end_x = 0;         // where a continuing line starts
+    UINT options = 0;      // ExtTextOutW's options
+    Font font;             // the font, selected while text is held
+    bool natural = false;  // drawn without widths: the font's own advances are the table's
     bool opaque = false;
     COLORREF back = 0;  // background colour when opaque
   };

@@ -49,6 +49,13 @@ fw::GdiObject CreateFontFor(const Font& font, int pixels_per_inch) {
   return fw::GdiObject(CreateFontIndirectA(&log));
 }
 
+// Whether two descriptions make the same font object: the colour is the
+// device context's text colour, not part of the font.
+bool SameFont(const Font& a, const Font& b) {
+  return a.size == b.size && a.style == b.style && a.escapement == b.escapement &&
+         a.orientation == b.orientation && a.charset == b.charset && a.name == b.name;
+}
+
 // A font kept selected in a memory device context of its own. The system
 // keeps the glyphs it renders for a font only while some device context has
 // it selected, and of the rest only those of the last few fonts (Wine keeps
@@ -103,7 +110,8 @@ class FontCache {
   HGDIOBJ Get(const Font& font, int pixels_per_inch, HDC dc, bool display) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (Entry& entry : fonts_) {
-      if (entry.pixels_per_inch == pixels_per_inch && entry.font == font) return entry.object.Get();
+      if (entry.pixels_per_inch == pixels_per_inch && SameFont(entry.font, font))
+        return entry.object.Get();
     }
     Entry entry{font, pixels_per_inch, CreateFontFor(font, pixels_per_inch), nullptr};
     if (display && entry.object.Get())
@@ -130,15 +138,28 @@ RECT ToRect(const Rect& rect) {
 
 // Whether DrawTextA takes text with format as one plain line: a single line,
 // only flags whose effect is known, no character it treats specially (control
-// characters, tabs, and "&" where prefixes are processed).
+// characters, tabs, and a lone "&" where prefixes are processed: "&&" stands
+// for one "&").
 bool IsPlainLine(std::string_view text, unsigned format) {
   if (text.empty() || !(format & DT_SINGLELINE) || (format & ~kPlainLineFlags)) return false;
-  for (const char c : text) {
-    const unsigned char byte = static_cast<unsigned char>(c);
+  const bool prefixes = !(format & DT_NOPREFIX);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
     if (byte < kFirstPrintable || byte == 0x7F) return false;
-    if (c == '&' && !(format & DT_NOPREFIX)) return false;
+    if (byte == '&' && prefixes && (++i == text.size() || text[i] != '&')) return false;
   }
   return true;
+}
+
+// The text a plain line shows: with prefixes processed, each "&&" as "&".
+std::string_view ShownText(std::string_view text, unsigned format, std::string* storage) {
+  if ((format & DT_NOPREFIX) || text.find('&') == std::string_view::npos) return text;
+  storage->clear();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    storage->push_back(text[i]);
+    if (text[i] == '&') ++i;
+  }
+  return *storage;
 }
 
 // Whether every byte of the system's ANSI code page is one character, as the
@@ -238,7 +259,7 @@ int GdiSurface::FindMetrics() {
 }
 
 void GdiSurface::SelectFont() {
-  if (selected_font_ && selected_description_ == font_) return;
+  if (selected_font_ && SameFont(selected_description_, font_)) return;
   FlushText();
   selected_font_ = FontCache::Instance().Get(font_, pixels_per_inch_, dc_, display_);
   selected_description_ = font_;
@@ -259,7 +280,8 @@ void GdiSurface::FlushText() {
   if ((held_.options & ETO_CLIPPED) && (clip.right <= clip.left || clip.bottom <= clip.top)) return;
   ++system_text_calls_;
   ExtTextOutW(dc_, held_.x, held_.y, held_.options, &held_.clip, held_.text.data(),
-              static_cast<UINT>(held_.text.size()), held_.advances.data());
+              static_cast<UINT>(held_.text.size()),
+              held_.natural ? nullptr : held_.advances.data());
 }
 
 void GdiSurface::SelectPen(const Pen& wanted) {
@@ -361,6 +383,21 @@ GdiSurface::LineFacts& GdiSurface::FactsFor(int metrics) {
   return *slot;
 }
 
+bool GdiSurface::LearnsPlacement(std::string_view text, const Rect& rect, unsigned format) {
+  // A plain line drawn in a font and flags never measured (a list bullet):
+  // measuring it once teaches where such lines go, for every later one.
+  if (!plain_lines_ || !IsPlainLine(text, format)) return false;
+  LineFacts& facts = FactsFor(MetricsIndex());
+  {
+    std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
+    if (!facts.additive || facts.vertical.count(format)) return false;
+  }
+  Rect measured = rect;
+  DrawText(text, &measured, format | DT_CALCRECT);
+  std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
+  return facts.vertical.count(format) != 0;
+}
+
 void GdiSurface::ReadWidths(LineFacts* facts) {
   if (!plain_lines_) return;
   char bytes[kPrintable];
@@ -391,6 +428,62 @@ void GdiSurface::ReadWidths(LineFacts* facts) {
   }
   facts->height = whole.cy;
   facts->additive = whole.cx == ends[kPrintable - 1] && probe.cx == probe_sum && whole.cy > 0;
+  facts->natural = display_ && facts->additive && DrawsAtTableAdvances(*facts, wide);
+}
+
+bool GdiSurface::DrawsAtTableAdvances(const LineFacts& facts, const wchar_t* wide) {
+  // Every character between two "H"s, drawn once with the table's advances
+  // and once with the font's own, on a bitmap like the device context's. A
+  // character whose own advance differed would move the "H" after it, and a
+  // different "H" would move every character after the first inked one; so
+  // equal pixels mean equal advances.
+  std::wstring text;
+  std::vector<INT> advances;
+  for (int i = 0; i <= kPrintable; ++i) {
+    text.push_back(L'H');
+    advances.push_back(facts.advance['H']);
+    if (i == kPrintable) break;
+    text.push_back(wide[i]);
+    advances.push_back(facts.advance[kFirstPrintable + i]);
+  }
+  const int margin = facts.height;  // room for overhangs on both sides
+  long width = 2L * margin;
+  for (const INT advance : advances)
+    width += advance;
+  const int height = facts.height;
+  if (width > 32767 || height <= 0 || height > 1024) return false;
+  HDC scratch = CreateCompatibleDC(dc_);
+  if (!scratch) return false;
+  fw::GdiObject bitmap(CreateCompatibleBitmap(dc_, width, 2 * height));
+  bool same = false;
+  if (bitmap.Get()) {
+    HGDIOBJ old_bitmap = SelectObject(scratch, bitmap.Get());
+    HGDIOBJ old_font = SelectObject(scratch, GetCurrentObject(dc_, OBJ_FONT));
+    PatBlt(scratch, 0, 0, width, 2 * height, WHITENESS);
+    SetBkMode(scratch, TRANSPARENT);
+    SetTextColor(scratch, RGB(0, 0, 0));
+    const UINT count = static_cast<UINT>(text.size());
+    system_text_calls_ += 2;
+    ExtTextOutW(scratch, margin, 0, 0, nullptr, text.data(), count, nullptr);
+    ExtTextOutW(scratch, margin, height, 0, nullptr, text.data(), count, advances.data());
+    SelectObject(scratch, old_font);
+    SelectObject(scratch, old_bitmap);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -2 * height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * 2 * height);
+    if (GetDIBits(scratch, static_cast<HBITMAP>(bitmap.Get()), 0, 2 * height, pixels.data(), &info,
+                  DIB_RGB_COLORS) == 2 * height) {
+      const auto half = pixels.begin() + static_cast<std::ptrdiff_t>(pixels.size() / 2);
+      same = std::equal(pixels.begin(), half, half);
+    }
+  }
+  DeleteDC(scratch);
+  return same;
 }
 
 int GdiSurface::TableWidth(const LineFacts& facts, std::string_view text) {
@@ -406,10 +499,13 @@ int GdiSurface::TableWidth(const LineFacts& facts, std::string_view text) {
 
 bool GdiSurface::DrawPlainLine(std::string_view text, Rect* rect, unsigned format, int* result) {
   if (!plain_lines_ || !IsPlainLine(text, format)) return false;
+  std::string shown;
+  text = ShownText(text, format, &shown);
   LineFacts& facts = FactsFor(MetricsIndex());
   Measured m;
   int width;
   int line_height;
+  bool natural;
   {
     std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
     const auto rule = facts.vertical.find(format & ~DT_CALCRECT);
@@ -417,6 +513,7 @@ bool GdiSurface::DrawPlainLine(std::string_view text, Rect* rect, unsigned forma
     m = rule->second;
     width = TableWidth(facts, text);
     line_height = facts.height;
+    natural = facts.natural;
     if (width >= 0 && !(format & DT_CALCRECT)) {
       run_advances_.resize(text.size());
       for (std::size_t i = 0; i < text.size(); ++i)
@@ -455,6 +552,7 @@ bool GdiSurface::DrawPlainLine(std::string_view text, Rect* rect, unsigned forma
     held_.y = y;
     held_.options = options;
     held_.font = font_;
+    held_.natural = natural;
     held_.opaque = opaque;
     held_.back = back;
   }
@@ -478,6 +576,10 @@ int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
   int plain_result = 0;
   if (DrawPlainLine(text, rect, format, &plain_result)) return plain_result;
   const bool measuring = (format & text_format::kCalcRect) != 0;
+  if (!measuring && LearnsPlacement(text, *rect, format) &&
+      DrawPlainLine(text, rect, format, &plain_result)) {
+    return plain_result;
+  }
 
   if (measuring) {
     const int metrics = MetricsIndex();
@@ -526,8 +628,9 @@ int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
         plain_lines_ && IsPlainLine(text, format) ? &FactsFor(MetricsIndex()) : nullptr;
     int table_width = -1;
     if (facts) {
+      std::string shown;
       std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
-      table_width = TableWidth(*facts, text);
+      table_width = TableWidth(*facts, ShownText(text, format, &shown));
     }
     const bool uncut =
         (format & DT_END_ELLIPSIS) && table_width >= 0 && table_width <= asked.right - asked.left;

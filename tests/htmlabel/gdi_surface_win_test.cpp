@@ -154,7 +154,13 @@ void CheckRun(const RunCase& c) {
   SelectObject(scratch.Dc(), selected);
   const int want_drawn =
       DrawTextA(size == 1 ? theirs.Dc() : scratch.Dc(), c.text.data(), size, &area, c.format);
-  if (size > 1) DrawWithExtents(theirs.Dc(), c.text, c.rect, c.format);
+  // With prefixes processed, "&&" shows one "&".
+  std::string shown;
+  for (std::size_t i = 0; i < c.text.size(); ++i) {
+    shown.push_back(c.text[i]);
+    if (c.text[i] == '&' && !(c.format & DT_NOPREFIX)) ++i;
+  }
+  if (size > 1) DrawWithExtents(theirs.Dc(), shown, c.rect, c.format);
   RECT want{c.rect.left, c.rect.top, c.rect.right, c.rect.bottom};
   const int want_measured =
       DrawTextA(theirs.Dc(), c.text.data(), size, &want, c.format | DT_CALCRECT);
@@ -180,7 +186,8 @@ TEST(GdiSurfacePlainLines, RunsLookAndMeasureAsDrawTextADrawsThem) {
       MakeFont("MS Sans Serif", 8, 0),
       MakeFont("Symbol", 8, 0),
   };
-  const char* const texts[] = {"Visit ", "www.velmo.com ", "\xB7", "caf\xE9 \xA9 100\x80", "W"};
+  const char* const texts[] = {
+      "Visit ", "www.velmo.com ", "\xB7", "caf\xE9 \xA9 100\x80", "W", "&& ", "R&&D"};
   for (const Font& font : fonts) {
     for (const char* text : texts) {
       CheckRun(RunCase{font, text, kRunFormat, Rect{3, 2, 230, 40}, false});
@@ -191,6 +198,35 @@ TEST(GdiSurfacePlainLines, RunsLookAndMeasureAsDrawTextADrawsThem) {
   CheckRun(RunCase{fonts[0], "top line", text_format::kSingleLine, Rect{0, 5, 200, 30}, true});
   CheckRun(RunCase{fonts[5], "fits", kRunFormat | text_format::kEndEllipsis, Rect{1, 0, 200, 40},
                    false});
+}
+
+// A plain line drawn in a font and flags never measured (a list bullet) is
+// measured once and then drawn like any other.
+TEST(GdiSurfacePlainLines, LineDrawnBeforeAnyMeasuringTakesTheTable) {
+  const Font symbol = MakeFont("Symbol", 9, 0);
+  Bitmap ours;
+  Bitmap theirs;
+  long plain = 0;
+  {
+    GdiSurface surface(ours.Dc(), symbol, 0xFFFFFF);
+    Rect first{4, 0, 100, 20};
+    surface.DrawText("\xB7", &first, kRunFormat);
+    Rect second{30, 0, 100, 20};
+    surface.DrawText("\xB7", &second, kRunFormat);
+    plain = surface.PlainLineCalls();
+    SelectObject(theirs.Dc(), GetCurrentObject(ours.Dc(), OBJ_FONT));
+  }
+  // Both drawings (the first one's measuring went to DrawTextA).
+  EXPECT_EQ(plain, 2);
+  SetTextColor(theirs.Dc(), symbol.color);
+  SetBkMode(theirs.Dc(), TRANSPARENT);
+  for (const int left : {4, 30}) {
+    RECT rect{left, 0, 100, 20};
+    DrawTextA(theirs.Dc(), "\xB7", 1, &rect, kRunFormat);
+  }
+  SelectObject(theirs.Dc(), GetStockObject(SYSTEM_FONT));
+  EXPECT_GT(theirs.Inked(), 0);
+  EXPECT_TRUE(ours.Pixels() == theirs.Pixels());
 }
 
 TEST(GdiSurfacePlainLines, TextTheTableCannotAnswerStillGoesToDrawTextA) {
