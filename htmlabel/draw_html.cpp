@@ -96,6 +96,15 @@ std::string_view QuotedAfterLetter(std::string_view upper_tag, char letter) {
   return Quoted(upper_tag, at + 1);
 }
 
+// Where the run at the start of source ends: the first "<", or with word
+// wrapping the first blank if it comes sooner; npos when neither comes.
+size_t RunEnd(std::string_view source, bool blanks) {
+  for (size_t i = 0; i < source.size(); ++i) {
+    if (source[i] == '<' || (blanks && source[i] == ' ')) return i;
+  }
+  return std::string_view::npos;
+}
+
 enum class Align { kLeft, kRight, kCenter };
 
 class Layout {
@@ -405,7 +414,7 @@ void Layout::Pass(std::string_view& source, const Rect& line, bool measuring, bo
   const int available = box_.right - box_.left;
 
   while (!source.empty() && !line_done_ && !overflow_) {
-    const size_t stop = source.find_first_of(args_.WrapWords ? " <" : "<");
+    const size_t stop = RunEnd(source, args_.WrapWords);
     std::string_view run = source;
     if (stop != std::string_view::npos)
       run = source.substr(0, source[stop] == ' ' ? stop + 1 : stop);
