@@ -169,6 +169,18 @@ bool SingleByteCodePage() {
   return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
 }
 
+// The header of a top-down 32-bit picture (pixels 0x00RRGGBB, rows from the top).
+BITMAPINFO TopDown32(int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
 // Whether every colour is drawn as it is: at least 24 bits per pixel, those
 // of the bitmap selected in a memory device context.
 bool TrueColor(HDC dc) {
@@ -468,13 +480,7 @@ bool GdiSurface::DrawsAtTableAdvances(const LineFacts& facts, const wchar_t* wid
     ExtTextOutW(scratch, margin, height, 0, nullptr, text.data(), count, advances.data());
     SelectObject(scratch, old_font);
     SelectObject(scratch, old_bitmap);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -2 * height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDown32(width, 2 * height);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * 2 * height);
     if (GetDIBits(scratch, static_cast<HBITMAP>(bitmap.Get()), 0, 2 * height, pixels.data(), &info,
                   DIB_RGB_COLORS) == 2 * height) {
@@ -751,13 +757,7 @@ void GdiSurface::FlushFills() {
   }
   for (int y = 1; y < height; ++y)
     std::copy(row, row + width, row + static_cast<std::size_t>(y) * width);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO info = TopDown32(width, height);
   StretchDIBits(dc_, band_.left, band_.top, width, height, 0, 0, width, height, band_pixels_.data(),
                 &info, DIB_RGB_COLORS, SRCCOPY);
   fills_.clear();
