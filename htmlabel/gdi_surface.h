@@ -24,8 +24,9 @@
 // glyphs land exactly where the layout put them. (Wine's ExtTextOut without
 // widths spaces glyphs a little wider than its own extents report, so runs
 // drawn one by one there crowd the next run; on Windows both agree and the
-// pixels are DrawTextA's.) A plain line that continues the previous one (on
-// the same line, where the previous one ended, in the same font, colours and
+// pixels are DrawTextA's.) Where a pixel check shows that a font's own
+// advances are the table's, the widths are left out of the call. A plain line that continues the
+// previous one (on the same line, where the previous one ended, in the same font, colours and
 // flags) is held back and drawn with it in one ExtTextOutW: a line of runs
 // costs one call and one underline. Fills work alike on true-colour displays:
 // solid fills side by side in one band (a gradient's 64 steps) are held and
@@ -71,8 +72,8 @@ class GdiSurface : public DrawingSurface {
   long SystemTextCalls() const { return system_text_calls_; }
   // How many DrawText calls were answered without DrawTextA.
   long PlainLineCalls() const { return plain_line_calls_; }
-  // Draws held-back text now, for callers that draw on the device context
-  // themselves while the surface lives.
+  // Draws held-back text, fills and lines now, for callers that draw on the
+  // device context themselves while the surface lives.
   void Flush() { FlushHeld(); }
 
   Font GetFont() const override { return font_; }
@@ -104,7 +105,7 @@ class GdiSurface : public DrawingSurface {
 
  private:
   void SelectFont();
-  // Draws held text or held fills (only one kind is held at a time).
+  // Draws held text, fills or lines (only one kind is held at a time).
   void FlushHeld();
   void FlushText();
   void FlushFills();
