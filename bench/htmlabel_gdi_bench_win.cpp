@@ -1,9 +1,10 @@
 // DrawHTML on the GDI surface against one DrawTextA of the same plain text,
 // word-wrapped in the same rectangle with the same font, on a memory device
 // context: the welcome window's link and the 4 KB sample that uses every
-// tag, in a rectangle as high as its text. Each DrawHTML call gets a surface of its own, as each paint of the
-// label does; both sides are timed in alternating rounds, best round kept. Prints milliseconds per
-// call, the ratio, and how much of DrawHTML's time goes to the system's text calls.
+// tag, in a rectangle as high as its text. Each DrawHTML call gets a surface of its own, as each
+// paint of the label does; both sides are timed in alternating rounds, best round kept. Prints
+// milliseconds per call, the ratio, and how much of DrawHTML's time goes to the system's text
+// calls.
 #include <windows.h>
 
 #include <algorithm>
