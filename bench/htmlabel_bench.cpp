@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bench/htmlabel_markup_sample.h"
+#include "bench/summary_line.h"
 #include "htmlabel/draw_html.h"
 #include "tests/htmlabel/test_surface.h"
 
@@ -47,5 +48,7 @@ int main() {
   const double big = MicrosecondsPerCall(sample, {0, 0, 400, 100000}, &calls);
   std::printf("DrawHTML on the test surface, sample (%zu bytes): %.1f us per call\n", sample.size(),
               big);
+  bench::PrintSummaryLine("label, recording surface: welcome link", welcome, "us");
+  bench::PrintSummaryLine("label, recording surface: 4 KB sample", big, "us");
   return 0;
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "bench/htmlabel_markup_sample.h"
+#include "bench/summary_line.h"
 #include "htmlabel/draw_html.h"
 #include "htmlabel/gdi_surface.h"
 
@@ -169,9 +170,15 @@ int main() {
   HGDIOBJ old = SelectObject(dc, bitmap);
 
   const std::string welcome = bench::kWelcomeMarkup;
-  Print("welcome link", welcome.size(), Measure(dc, welcome, {0, 0, 145, 17}));
+  const Figures link = Measure(dc, welcome, {0, 0, 145, 17});
+  Print("welcome link", welcome.size(), link);
   const std::string sample = bench::MarkupSample();
-  Print("4 KB sample", sample.size(), Measure(dc, sample, {0, 0, 400, SampleHeight(dc, sample)}));
+  const Figures big = Measure(dc, sample, {0, 0, 400, SampleHeight(dc, sample)});
+  Print("4 KB sample", sample.size(), big);
+  bench::PrintSummaryLine("label, GDI surface: welcome link", link.markup_ms, "ms",
+                          "DrawTextA of the plain text", link.plain_ms);
+  bench::PrintSummaryLine("label, GDI surface: 4 KB sample", big.markup_ms, "ms",
+                          "DrawTextA of the plain text", big.plain_ms);
 
   SelectObject(dc, old);
   DeleteObject(bitmap);

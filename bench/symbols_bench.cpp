@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/summary_line.h"
 #include "trace/map_file.h"
 #include "trace/pe_file_view.h"
 #include "trace/pe_resource.h"
@@ -108,10 +109,13 @@ int main(int argc, char** argv) {
     std::printf("%-7s %6.2f M look-ups/s (%.1f ns each)\n", what,
                 static_cast<double>(lookups) / seconds / 1e6,
                 seconds * 1e9 / static_cast<double>(lookups));
+    return static_cast<double>(lookups) / seconds / 1e6;
   };
-  rate("public", [&](uint32_t a) { sink = sink + map.PublicAt(a).address; });
+  const double public_rate =
+      rate("public", [&](uint32_t a) { sink = sink + map.PublicAt(a).address; });
   rate("unit", [&](uint32_t a) { sink = sink + map.SegmentAt(a).start; });
-  rate("line", [&](uint32_t a) { sink = sink + static_cast<uint32_t>(map.LineAt(a)); });
+  const double line_rate =
+      rate("line", [&](uint32_t a) { sink = sink + static_cast<uint32_t>(map.LineAt(a)); });
   // For comparison: the same public search over the sorted array without copying the record
   // (PublicAt returns a copy with its name, which costs an allocation for longer names).
   const auto& publics = map.publics();
@@ -139,12 +143,18 @@ int main(int argc, char** argv) {
   const int status = std::system(command.c_str());
   const double seconds = Seconds(start);
   std::remove(input_name);
+  bench::PrintSummaryLine("symbol block load", best_load * 1e3, "ms");
   if (status != 0) {
     std::printf("addr2line failed (it needs the unstripped program)\n");
     return 0;
   }
+  const double addr2line_rate = static_cast<double>(addr2line_samples) / seconds / 1e6;
   std::printf("addr2line -f: %zu addresses in %.2f s, %.1f us each (%.3f M/s), start-up included\n",
               addr2line_samples, seconds, seconds * 1e6 / static_cast<double>(addr2line_samples),
-              static_cast<double>(addr2line_samples) / seconds / 1e6);
+              addr2line_rate);
+  bench::PrintSummaryLine("symbols: function name by address", public_rate, "M/s",
+                          "addr2line -f (start-up included)", addr2line_rate);
+  bench::PrintSummaryLine("symbols: line by address", line_rate, "M/s",
+                          "addr2line -f (start-up included)", addr2line_rate);
   return 0;
 }

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/summary_line.h"
 #include "trace/pe_file_view.h"
 #include "trace/x86_decoder.h"
 #include "trace/x86_text.h"
@@ -225,5 +226,13 @@ int main(int argc, char** argv) {
   Print("ours (with name/string comments)", ours_comments.best, zydis_text.best);
   Print("Zydis 4 full + formatter", zydis_text.best, zydis_text.best);
   Print("Capstone 4 (detail off, always text)", capstone_text.best, zydis_text.best);
+  bench::PrintSummaryLine("x86 decode only", ours.best.mb_per_s, "MB/s", "Zydis 4 minimal mode",
+                          zydis_minimal.best.mb_per_s);
+  bench::PrintSummaryLine("x86 decode plus text", ours_text.best.mb_per_s, "MB/s",
+                          "Zydis 4 full + Intel formatter", zydis_text.best.mb_per_s);
+  if (capstone_text.pass) {
+    bench::PrintSummaryLine("x86 decode plus text", ours_text.best.mb_per_s, "MB/s",
+                            "Capstone 4 (detail off)", capstone_text.best.mb_per_s);
+  }
   return 0;
 }
