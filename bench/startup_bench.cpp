@@ -1,6 +1,10 @@
-// Start-up benchmark: the time from starting install.exe until its welcome
-// window is visible, over several runs, and the size of the executable.
-//   startup_bench [RUNS]   (install.exe is taken from beside the benchmark)
+// Start-up benchmark: the time from CreateProcess until the first window is
+// visible, for install.exe and for minimal_window.exe (one class, one window,
+// a message loop: the floor any window program pays here), in alternating
+// runs; medians and the ratio installer / minimal, and the installer's size.
+// For each run it also times the way out: WM_CLOSE posted to the window until
+// the process has ended.
+//   startup_bench [RUNS]   (both programs are taken from beside the benchmark)
 #include <windows.h>
 
 #include <algorithm>
@@ -9,22 +13,32 @@
 #include <string>
 #include <vector>
 
+#include "bench/summary_line.h"
+
 namespace {
+
+// A program under test and the caption of the window that shows it started.
+struct Program {
+  const char* file;
+  const char* caption;
+  std::vector<double> visible_ms;
+  std::vector<double> exit_ms;
+};
 
 struct Search {
   DWORD process_id;
-  bool found;
+  const char* caption;
+  HWND found;
 };
 
-BOOL CALLBACK MatchWelcome(HWND window, LPARAM lparam) {
+BOOL CALLBACK MatchWindow(HWND window, LPARAM lparam) {
   auto* search = reinterpret_cast<Search*>(lparam);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   char text[64];
   if (owner == search->process_id && IsWindowVisible(window) &&
-      GetWindowTextA(window, text, sizeof text) > 0 &&
-      std::string(text) == "Tomewright Installation") {
-    search->found = true;
+      GetWindowTextA(window, text, sizeof text) > 0 && std::string(text) == search->caption) {
+    search->found = window;
     return FALSE;
   }
   return TRUE;
@@ -37,9 +51,17 @@ std::string Folder() {
   return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
-// Milliseconds from CreateProcess to the visible window, or -1.
-double MeasureOnce(const std::string& folder, LARGE_INTEGER frequency) {
-  std::string line = "\"" + folder + "install.exe\"";
+double Milliseconds(LARGE_INTEGER since, LARGE_INTEGER frequency) {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return 1000.0 * static_cast<double>(now.QuadPart - since.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
+}
+
+// One run: milliseconds from CreateProcess to the visible window and from
+// WM_CLOSE to the process's end. False when the window did not appear.
+bool MeasureOnce(const std::string& folder, Program& program, LARGE_INTEGER frequency) {
+  std::string line = "\"" + folder + program.file + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
@@ -47,28 +69,50 @@ double MeasureOnce(const std::string& folder, LARGE_INTEGER frequency) {
   QueryPerformanceCounter(&start);
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                       &startup, &info)) {
-    return -1;
+    return false;
   }
-  double elapsed = -1;
+  HWND window = nullptr;
   for (;;) {
-    Search search{info.dwProcessId, false};
-    EnumWindows(MatchWelcome, reinterpret_cast<LPARAM>(&search));
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    const double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
-                      static_cast<double>(frequency.QuadPart);
+    Search search{info.dwProcessId, program.caption, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    const double ms = Milliseconds(start, frequency);
     if (search.found) {
-      elapsed = ms;
+      window = search.found;
+      program.visible_ms.push_back(ms);
       break;
     }
     if (ms > 120000 || WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0) break;
     Sleep(1);
   }
+  if (window) {
+    LARGE_INTEGER close;
+    QueryPerformanceCounter(&close);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0) {
+      program.exit_ms.push_back(Milliseconds(close, frequency));
+    }
+  }
   TerminateProcess(info.hProcess, 0);
   WaitForSingleObject(info.hProcess, 10000);
   CloseHandle(info.hProcess);
   CloseHandle(info.hThread);
-  return elapsed;
+  return window != nullptr;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+void PrintTimes(const char* what, const char* file, std::vector<double> values) {
+  if (values.empty()) {
+    std::printf("%s, %s: no runs\n", file, what);
+    return;
+  }
+  std::sort(values.begin(), values.end());
+  std::printf("%s, %s: min %.0f ms, median %.0f ms, max %.0f ms (%zu runs)\n", file, what,
+              values.front(), Median(values), values.back(), values.size());
 }
 
 }  // namespace
@@ -76,26 +120,42 @@ double MeasureOnce(const std::string& folder, LARGE_INTEGER frequency) {
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   const std::string folder = Folder();
+  Program installer{"install.exe", "Tomewright Installation", {}, {}};
+  Program minimal{"minimal_window.exe", "Minimal Window", {}, {}};
   WIN32_FILE_ATTRIBUTE_DATA attributes{};
-  if (!GetFileAttributesExA((folder + "install.exe").c_str(), GetFileExInfoStandard, &attributes)) {
-    std::printf("startup_bench: no install.exe in %s\n", folder.c_str());
-    return 1;
-  }
-  std::printf("install.exe size: %lu bytes\n", static_cast<unsigned long>(attributes.nFileSizeLow));
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    const double ms = MeasureOnce(folder, frequency);
-    if (ms < 0) {
-      std::printf("run %d: the welcome window did not appear\n", i + 1);
+  for (const Program* program : {&installer, &minimal}) {
+    if (!GetFileAttributesExA((folder + program->file).c_str(), GetFileExInfoStandard,
+                              &attributes)) {
+      std::printf("startup_bench: no %s in %s\n", program->file, folder.c_str());
       return 1;
     }
-    std::printf("run %d: welcome window visible after %.0f ms\n", i + 1, ms);
-    times.push_back(ms);
+    std::printf("%s size: %lu bytes\n", program->file,
+                static_cast<unsigned long>(attributes.nFileSizeLow));
   }
-  std::sort(times.begin(), times.end());
-  std::printf("start to visible window: min %.0f ms, median %.0f ms, max %.0f ms (%d runs)\n",
-              times.front(), times[times.size() / 2], times.back(), runs);
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  // Alternating runs, so that both programs meet the same state of the machine.
+  for (int i = 0; i < runs; ++i) {
+    for (Program* program : {&installer, &minimal}) {
+      if (!MeasureOnce(folder, *program, frequency)) {
+        std::printf("run %d: the window of %s did not appear\n", i + 1, program->file);
+        return 1;
+      }
+      std::printf(
+          "run %d: %-18s window visible after %4.0f ms, ended %4.0f ms after WM_CLOSE\n", i + 1,
+          program->file, program->visible_ms.back(),
+          program->exit_ms.size() == program->visible_ms.size() ? program->exit_ms.back() : -1.0);
+    }
+  }
+  for (const Program* program : {&installer, &minimal}) {
+    PrintTimes("start to visible window", program->file, program->visible_ms);
+    PrintTimes("WM_CLOSE to process end", program->file, program->exit_ms);
+  }
+  const double ratio = Median(installer.visible_ms) / Median(minimal.visible_ms);
+  std::printf("installer / minimal, start to visible window (medians): %.2f\n", ratio);
+  bench::PrintSummaryLine("start-up: CreateProcess to visible window", Median(installer.visible_ms),
+                          "ms", "minimal window program", Median(minimal.visible_ms));
+  bench::PrintSummaryLine("way out: WM_CLOSE to process end", Median(installer.exit_ms), "ms",
+                          "minimal window program", Median(minimal.exit_ms));
   return 0;
 }
