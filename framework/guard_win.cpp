@@ -44,55 +44,22 @@ bool InOurImage(DWORD address) {
   return address - base < size;
 }
 
-// True when the instruction at address (in our image) is DIV or IDIV:
-// opcode F6 or F7 with ModRM reg 6 or 7, after any prefixes.
-bool IsIntegerDivision(DWORD address) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(address);
-  int i = 0;
-  while (i < 4 && (bytes[i] == 0x66 || bytes[i] == 0xF0 || bytes[i] == 0x2E || bytes[i] == 0x36 ||
-                   bytes[i] == 0x3E || bytes[i] == 0x26 || bytes[i] == 0x64 || bytes[i] == 0x65)) {
-    ++i;
-  }
-  if (bytes[i] != 0xF6 && bytes[i] != 0xF7) return false;
-  const int reg = (bytes[i + 1] >> 3) & 7;
-  return reg == 6 || reg == 7;
-}
-
 LONG CALLBACK RedirectFault(EXCEPTION_POINTERS* pointers) {
   PendingFault& fault = t_fault;
   if (fault.depth == 0) return EXCEPTION_CONTINUE_SEARCH;
   const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
   CONTEXT* context = pointers->ContextRecord;
-  DWORD code = record->ExceptionCode;
+  const DWORD code = record->ExceptionCode;
   switch (code) {
     case EXCEPTION_ACCESS_VIOLATION:
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
     case EXCEPTION_INT_OVERFLOW:
-    case EXCEPTION_ILLEGAL_INSTRUCTION:
-    case EXCEPTION_FLT_INVALID_OPERATION:
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
       break;
     default:
       return EXCEPTION_CONTINUE_SEARCH;
   }
   if (!InOurImage(context->Eip)) return EXCEPTION_CONTINUE_SEARCH;
-  if (code == EXCEPTION_FLT_INVALID_OPERATION || code == EXCEPTION_FLT_DIVIDE_BY_ZERO) {
-    // The same emulators report an integer division fault as a floating
-    // point one: only a DIV or IDIV at the fault point is ours to raise.
-    if (!IsIntegerDivision(context->Eip)) return EXCEPTION_CONTINUE_SEARCH;
-    code = EXCEPTION_INT_DIVIDE_BY_ZERO;
-  }
-  bool target_known = record->NumberParameters >= 2;
-  if (code == EXCEPTION_ILLEGAL_INSTRUCTION) {
-    // Where Wine runs under an emulator that does not pass the processor's
-    // trap number on, a memory fault arrives as an illegal instruction.
-    // Our compiler emits only UD2 (0F 0B) as a deliberately illegal
-    // instruction; anything else that "is illegal" was a memory access.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(context->Eip);
-    if (bytes[0] == 0x0F && bytes[1] == 0x0B) return EXCEPTION_CONTINUE_SEARCH;
-    code = EXCEPTION_ACCESS_VIOLATION;
-    target_known = false;
-  }
+  const bool target_known = code == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2;
   fault.code = code;
   fault.address = context->Eip;
   fault.target_known = target_known;

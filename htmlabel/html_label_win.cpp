@@ -39,34 +39,10 @@ constexpr const char* kBevelCuts[] = {"bvNone", "bvLowered", "bvRaised", "bvSpac
 constexpr const char* kBorderStyles[] = {"bsNone", "bsSingle"};
 constexpr const char* kAligns[] = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
 
-constexpr DWORD kDebugPrintException = 0x40010006;  // DBG_PRINTEXCEPTION_C
-
-LONG CALLBACK TakeDebugOutput(EXCEPTION_POINTERS* pointers) {
-  return pointers->ExceptionRecord->ExceptionCode == kDebugPrintException
-             ? EXCEPTION_CONTINUE_EXECUTION
-             : EXCEPTION_CONTINUE_SEARCH;
-}
-
-bool RunningUnderWine() {
-  static const bool wine =
-      GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-  return wine;
-}
-
 }  // namespace
 
 void WriteHoverDebugLine(int number) {
-  const std::string text = std::to_string(number);
-  if (!RunningUnderWine()) {
-    OutputDebugStringA(text.c_str());
-    return;
-  }
-  // Wine on an emulated processor may end the process on the exception that
-  // carries debug output when no handler of ours takes it; there the line is
-  // taken here (a debugger still sees it first).
-  PVOID handler = AddVectoredExceptionHandler(1, TakeDebugOutput);
-  OutputDebugStringA(text.c_str());
-  if (handler) RemoveVectoredExceptionHandler(handler);
+  OutputDebugStringA(std::to_string(number).c_str());
 }
 
 void RegisterHTMLabel() {
