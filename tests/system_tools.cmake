@@ -6,7 +6,6 @@ add_unit_test_program(system_tools_tests
     system_tools/file_version_test.cpp
     system_tools/window_proc_thunk_test.cpp
   WIN_SOURCES
-    system_tools/try_read_memory_win_test.cpp
     system_tools/os_info_win_test.cpp
     system_tools/module_info_win_test.cpp
     system_tools/window_proc_thunk_win_test.cpp
@@ -15,8 +14,10 @@ add_unit_test_program(system_tools_tests
 )
 
 if(WIN32)
-  add_unit_test_program(guarded_copy_tests
-    WIN_SOURCES system_tools/guarded_copy_win_test.cpp
+  # Reads of the own process: the bytes come from the system's read service.
+  add_unit_test_program(memory_read_tests
+    WIN_SOURCES system_tools/try_read_memory_win_test.cpp
     LIBS trace
   )
+  needs_faithful_system(memory_read_tests LINES read_process_memory)
 endif()

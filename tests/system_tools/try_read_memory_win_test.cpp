@@ -39,5 +39,22 @@ TEST(TryReadMemoryTest, FailsInsteadOfFaulting) {
   VirtualFree(pages, 0, MEM_RELEASE);
 }
 
+// A thread's stack grows through its guard page: a read must neither succeed on it nor take
+// the guard away.
+TEST(TryReadMemoryTest, LeavesGuardPagesGuarded) {
+  auto* pages =
+      static_cast<char*>(VirtualAlloc(nullptr, 0x2000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  ASSERT_NE(pages, nullptr);
+  DWORD old = 0;
+  ASSERT_TRUE(VirtualProtect(pages, 0x1000, PAGE_READWRITE | PAGE_GUARD, &old));
+  char target[8];
+  EXPECT_FALSE(TryReadMemory(pages + 0xFFC, target, 8));
+  EXPECT_TRUE(TryReadMemory(pages + 0x1000, target, 8));
+  MEMORY_BASIC_INFORMATION info{};
+  ASSERT_EQ(VirtualQuery(pages, &info, sizeof info), sizeof info);
+  EXPECT_NE(info.Protect & PAGE_GUARD, 0u);
+  VirtualFree(pages, 0, MEM_RELEASE);
+}
+
 }  // namespace
 }  // namespace trace

@@ -5,14 +5,10 @@
 
 namespace trace {
 
-// Copies exactly count bytes at address into buffer; false when address is null, when any
-// of the bytes is unreadable or when the read service is unavailable.
+// Copies exactly count bytes at address into buffer through the system's process-memory
+// read; false when address is null, when any of the bytes is unreadable (guard pages
+// included, which keep their guard) or when the read service is unavailable.
 bool TryReadMemory(const void* address, void* buffer, uint32_t count);
-
-// Copies count bytes with a copy whose access faults end it instead of the process; false
-// after a fault or when no vectored exception handler can be installed. No check beforehand:
-// a guard page it touches loses its guard.
-bool GuardedCopyMemory(void* target, const void* source, uint32_t count);
 
 // TryReadMemory at a 32-bit address.
 inline bool TryReadMemory(uint32_t address, void* buffer, uint32_t count) {
