@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr DWORD kStartTimeoutMs = 180000;
 constexpr char kCaption[] = "Tomewright Installation";
 constexpr char kFirstSetup[] = "Velmo Tomewright V2 setup";
 constexpr char kSecondSetup[] = "Tomewright 2000 V1.67 setup";
@@ -48,7 +47,7 @@ TEST(InstallSequence, RunsBothSetupsInOrderWhileTheWindowIsHiddenThenEnds) {
 
   driver::ChildProcess installer;
   ASSERT_TRUE(installer.Start("\"" + folder + "install.exe\"", folder));
-  HWND welcome = driver::WaitForTopLevelWindow(kCaption, installer.id(), kStartTimeoutMs);
+  HWND welcome = driver::WaitForTopLevelWindow(kCaption, installer.id(), driver::kStartTimeoutMs);
   ASSERT_NE(welcome, nullptr) << "no welcome window";
   HWND install = driver::FindChildWindow(welcome, "Install");
   ASSERT_NE(install, nullptr);
@@ -56,17 +55,18 @@ TEST(InstallSequence, RunsBothSetupsInOrderWhileTheWindowIsHiddenThenEnds) {
 
   // The first setup shows its window while the welcome window is hidden, and
   // the second has not started yet.
-  HWND first = driver::WaitForTopLevelWindow(kFirstSetup, 0, kStartTimeoutMs);
+  HWND first = driver::WaitForTopLevelWindow(kFirstSetup, 0, driver::kStartTimeoutMs);
   ASSERT_NE(first, nullptr) << "the first setup did not appear";
   EXPECT_FALSE(IsWindowVisible(welcome));
   EXPECT_EQ(driver::WaitForTopLevelWindow(kSecondSetup, 0, 0), nullptr);
 
-  HWND second = driver::WaitForTopLevelWindow(kSecondSetup, 0, kStartTimeoutMs);
+  HWND second = driver::WaitForTopLevelWindow(kSecondSetup, 0, driver::kStartTimeoutMs);
   ASSERT_NE(second, nullptr) << "the second setup did not appear";
   EXPECT_FALSE(IsWindow(first) && IsWindowVisible(first)) << "the setups overlapped";
 
   DWORD exit_code = 1234;
-  ASSERT_TRUE(installer.WaitForExit(kStartTimeoutMs, &exit_code)) << "the installer did not end";
+  ASSERT_TRUE(installer.WaitForExit(driver::kStartTimeoutMs, &exit_code))
+      << "the installer did not end";
   EXPECT_EQ(exit_code, 0u);
 
   const auto lines = LogLines(folder + "demo_setup.log");

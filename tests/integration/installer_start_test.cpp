@@ -6,16 +6,13 @@
 
 namespace {
 
-// Process starts are slow where Wine's loader runs under emulation.
-constexpr DWORD kStartTimeoutMs = 180000;
-
 TEST(InstallerStart, WindowAppearsAndClosingEndsTheProgram) {
   driver::ChildProcess installer;
   const std::string folder = driver::ExecutableFolder();
   ASSERT_TRUE(installer.Start("\"" + folder + "install.exe\"", folder));
 
-  HWND window =
-      driver::WaitForTopLevelWindow("Tomewright Installation", installer.id(), kStartTimeoutMs);
+  HWND window = driver::WaitForTopLevelWindow("Tomewright Installation", installer.id(),
+                                              driver::kStartTimeoutMs);
   ASSERT_NE(window, nullptr) << "no installer window";
   const SIZE client = driver::ClientSize(window);
   EXPECT_EQ(client.cx, 497);

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr DWORD kStartTimeoutMs = 180000;
 constexpr char kCaption[] = "Tomewright Installation";
 constexpr char kAddress[] = "http://www.velmo.com";
 constexpr char kHandlerKey[] = "http\\shell\\open\\command";
@@ -64,7 +63,7 @@ class WelcomeLink : public ::testing::Test {
     DeleteFileA(log_.c_str());
     RegisterRecorder();
     ASSERT_TRUE(installer_.Start("\"" + folder_ + "install.exe\"", folder_));
-    window_ = driver::WaitForTopLevelWindow(kCaption, installer_.id(), kStartTimeoutMs);
+    window_ = driver::WaitForTopLevelWindow(kCaption, installer_.id(), driver::kStartTimeoutMs);
     ASSERT_NE(window_, nullptr) << "no welcome window";
     SetForegroundWindow(window_);
     Sleep(1500);  // painted

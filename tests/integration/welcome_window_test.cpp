@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr DWORD kStartTimeoutMs = 180000;
 constexpr char kCaption[] = "Tomewright Installation";
 
 // The installer copied alone into a folder of its own: no tw1, no tw2.
@@ -22,7 +21,7 @@ class WelcomeWindow : public ::testing::Test {
     ASSERT_TRUE(CopyFileA((driver::ExecutableFolder() + "install.exe").c_str(),
                           (folder_ + "install.exe").c_str(), FALSE));
     ASSERT_TRUE(installer_.Start("\"" + folder_ + "install.exe\"", folder_));
-    window_ = driver::WaitForTopLevelWindow(kCaption, installer_.id(), kStartTimeoutMs);
+    window_ = driver::WaitForTopLevelWindow(kCaption, installer_.id(), driver::kStartTimeoutMs);
     ASSERT_NE(window_, nullptr) << "no welcome window";
   }
 

@@ -9,6 +9,9 @@
 
 namespace driver {
 
+// How long a program of ours may take to show its first window.
+constexpr DWORD kStartTimeoutMs = 30000;
+
 // A child process started from a command line; terminated and released when
 // the owner goes away while it still runs.
 class ChildProcess {
