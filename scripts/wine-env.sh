@@ -18,11 +18,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # debugger attaching to a crashing process: our programs report their own
 # crashes, and an attached debugger waits for input that never comes.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}
-# Where Wine's 32-bit loader runs under qemu-i386 (see scripts/setup), the
-# emulated address space ends just above 2 GB: Wine then reserves the space
-# above 2 GB quickly instead of probing it in 64 KB steps (seconds per process
-# start). Ignored where 32-bit programs run natively.
-export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x80400000}
+# No QEMU_RESERVED_VA: the emulator route's qemu 10 (scripts/route.sh) starts
+# a process as fast without it (qemu 7.2 needed 0x80400000 for that).
 
 _wine_xvfb_pid=
 _wine_started_server=
