@@ -15,8 +15,8 @@
 #   route_describe   one line naming the route, for a test run's header.
 #
 # ADRELO_QEMU may name a qemu-i386 binary to use instead of building one
-# (to compare with another build); ADRELO_CACHE is where build-qemu keeps its
-# builds. Needs Linux 6.7 or later for the emulator route (private
+# (to compare with another build, such as Debian 13's unpatched one);
+# ADRELO_CACHE is where build-qemu keeps its builds. Needs Linux 6.7 or later for the emulator route (private
 # binfmt_misc instances in user namespaces).
 #
 # Run as a script, this file is the part of route_exec that runs inside the
@@ -93,7 +93,8 @@ route_pick() {
 }
 
 # The patched qemu-i386: ADRELO_QEMU if set, else scripts/build-qemu's build
-# (made once and cached; located again once per shell).
+# (made once and cached). Its path is exported in ADRELO_QEMU, so that
+# subshells and child scripts do not ask build-qemu again.
 _route_qemu=
 _route_find_qemu() {
   if [ -n "${ADRELO_QEMU:-}" ]; then
@@ -105,6 +106,7 @@ _route_find_qemu() {
     _route_log "no qemu-i386 at '$_route_qemu'"
     return 1
   }
+  export ADRELO_QEMU=$_route_qemu
 }
 
 route_exec() {
