@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by scripts/test and scripts/run: the route by which Wine's 32-bit
 # Linux loader (and so every 32-bit Windows program) runs on this machine.
 #
@@ -42,6 +43,7 @@ _route_probe_elf=/usr/lib/wine/wine
 _route_native_ok() {
   [ -x "$_route_probe_elf" ] || return 1
   local out
+  # shellcheck disable=SC2016 # the inner script expands its own variables
   if out=$(unshare --user --map-root-user --mount -- /bin/sh -c '
       d=$(mktemp -d) || exit 3
       mount -t binfmt_misc binfmt_misc "$d" 2>/dev/null || exit 3
