@@ -9,4 +9,6 @@ if(WIN32)
     LIBS launcher window_driver
   )
   add_dependencies(app_tests launcher_helper demo_setup_tw1)
+  # It watches every top-level window of the desktop: no other window test runs meanwhile.
+  set_tests_properties(app_tests PROPERTIES RESOURCE_LOCK desktop)
 endif()
