@@ -79,24 +79,21 @@ _wine_settle() {
 
 _wine_make_prefix() {
   [ -f "$WINEPREFIX/.adrelo-ready" ] && return 0
-  local log="$ROOT/build/win32/wineboot.log" reg="$ROOT/build/win32/fonts.reg" try
+  local log="$ROOT/build/win32/wineboot.log" reg="$ROOT/build/win32/fonts.reg"
   _wine_font_reg >"$reg"
-  for try in 1 2; do
-    _wine_log "creating the Wine prefix in $WINEPREFIX (once; a minute or two)"
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$(dirname "$WINEPREFIX")"
-    # Bounded: under the emulator the server has been seen to crash here,
-    # leaving wineboot waiting for good; the next try starts afresh.
-    timeout 300 wineboot -i >"$log" 2>&1
-    _wine_settle 300
-    timeout 120 wine regedit /S "Z:${reg//\//\\}" >>"$log" 2>&1
-    _wine_settle 120
-    if grep -q 'Liberation Sans' "$WINEPREFIX/user.reg" 2>/dev/null; then
-      touch "$WINEPREFIX/.adrelo-ready"
-      return 0
-    fi
-    _wine_log "the prefix is incomplete (see $log)"
-  done
+  _wine_log "creating the Wine prefix in $WINEPREFIX (once; under a minute)"
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  # Bounded, so that a Wine that hangs fails the run instead of holding it.
+  timeout 180 wineboot -i >"$log" 2>&1
+  _wine_settle 120
+  timeout 60 wine regedit /S "Z:${reg//\//\\}" >>"$log" 2>&1
+  _wine_settle 60
+  if grep -q 'Liberation Sans' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    touch "$WINEPREFIX/.adrelo-ready"
+    return 0
+  fi
+  _wine_log "the prefix is incomplete (see $log)"
   return 1
 }
 
@@ -107,26 +104,17 @@ wine_start() {
   fi
   wineserver -k >/dev/null 2>&1 || true
   _wine_make_prefix || return 1
-  local try
-  for try in 1 2; do
-    # A persistent server for the rest of the run; its output goes to a file
-    # so that it does not hold the caller's standard output open.
-    wineserver -p >"$ROOT/build/win32/wineserver.log" 2>&1 </dev/null &
-    _wine_started_server=1
-    # The first program of a session starts Wine's background services;
-    # start them here, detached from every pipe, so that no test runner waits
-    # for their output to end. Under the emulator the server has been seen to
-    # crash here, leaving the program waiting for good: bounded, and tried
-    # once more with a new server.
-    if timeout 240 wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1; then
-      return 0
-    fi
-    _wine_log "Wine did not start a program (try $try); restarting its server"
-    wineserver -k >/dev/null 2>&1 || true
-    sleep 2
-  done
-  _wine_log "Wine cannot start a program in $WINEPREFIX"
-  return 1
+  # A persistent server for the rest of the run; its output goes to a file so
+  # that it does not hold the caller's standard output open.
+  wineserver -p >"$ROOT/build/win32/wineserver.log" 2>&1 </dev/null &
+  _wine_started_server=1
+  # The first program of a session starts Wine's background services; start
+  # them here, detached from every pipe, so that no test runner waits for
+  # their output to end.
+  if ! timeout 120 wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1; then
+    _wine_log "Wine cannot start a program in $WINEPREFIX"
+    return 1
+  fi
 }
 
 wine_stop() {
