@@ -115,6 +115,15 @@ wine_start() {
     _wine_log "Wine cannot start a program in $WINEPREFIX"
     return 1
   fi
+  # Our Xvfb display has no window manager. Wine's X11 driver, when it hides a
+  # window it takes as managed, waits up to 2 s for a window manager to
+  # withdraw it (so each closed window cost 2 s); told that no window manager
+  # manages its windows, it does not wait. On the caller's display the window
+  # manager manages them as usual.
+  local managed=N
+  [ -n "$_wine_xvfb_pid" ] || managed=Y
+  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f \
+    </dev/null >/dev/null 2>&1 || _wine_log "could not set the X11 driver's Managed value"
 }
 
 wine_stop() {
