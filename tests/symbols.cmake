@@ -6,10 +6,18 @@ add_unit_test_program(symbols_tests
     symbols/map_text_test.cpp
     symbols/td32_test.cpp
     symbols/symbol_sources_test.cpp
-  WIN_SOURCES
-    symbols/symbol_data_win_test.cpp
   LIBS trace
 )
+
+if(WIN32)
+  # Symbol data of the running program's modules, found through the live address space,
+  # whose bytes come from the system's read service.
+  add_unit_test_program(symbol_data_live_tests
+    WIN_SOURCES symbols/symbol_data_win_test.cpp
+    LIBS trace
+  )
+  needs_faithful_system(symbol_data_live_tests LINES read_process_memory)
+endif()
 
 # The symbols tool run on PE files the test writes (host only).
 if(NOT CMAKE_CROSSCOMPILING)
