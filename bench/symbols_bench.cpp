@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "bench/summary_line.h"
-#include "trace/map_file.h"
-#include "trace/pe_file_view.h"
-#include "trace/pe_resource.h"
-#include "trace/symbol_block_key.h"
-#include "trace/symbol_block_reader.h"
-#include "trace/symbol_sources.h"
+#include "trace/pe/pe_file_view.h"
+#include "trace/pe/pe_resource.h"
+#include "trace/symbols/map_file.h"
+#include "trace/symbols/symbol_block_key.h"
+#include "trace/symbols/symbol_block_reader.h"
+#include "trace/symbols/symbol_sources.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "bench/summary_line.h"
-#include "trace/pe_file_view.h"
-#include "trace/x86_decoder.h"
-#include "trace/x86_text.h"
+#include "trace/pe/pe_file_view.h"
+#include "trace/x86/x86_decoder.h"
+#include "trace/x86/x86_text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "trace/base64.h"
+#include "trace/cipher/base64.h"
 
 namespace {
 

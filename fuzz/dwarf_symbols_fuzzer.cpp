@@ -14,7 +14,7 @@
 
 #include "tools/symtool/pe_debug_image.h"
 #include "tools/symtool/symbol_table_builder.h"
-#include "trace/symbol_block_writer.h"
+#include "trace/symbols/symbol_block_writer.h"
 
 #define CHECK(condition)                \
   do {                                  \

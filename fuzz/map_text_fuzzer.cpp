@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "trace/map_text_reader.h"
+#include "trace/symbols/map_text_reader.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "trace/pe_image.h"
+#include "trace/pe/pe_image.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "trace/symbol_block_reader.h"
+#include "trace/symbols/symbol_block_reader.h"
 
 namespace {
 

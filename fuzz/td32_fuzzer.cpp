@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "trace/td32_reader.h"
+#include "trace/symbols/td32_reader.h"
 
 namespace {
 

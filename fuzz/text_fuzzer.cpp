@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "trace/ansi_text.h"
-#include "trace/number_text.h"
-#include "trace/text_list.h"
+#include "trace/text/ansi_text.h"
+#include "trace/text/number_text.h"
+#include "trace/text/text_list.h"
 
 namespace {
 

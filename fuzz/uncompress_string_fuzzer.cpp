@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "trace/compressed_frame.h"
+#include "trace/cipher/compressed_frame.h"
 
 namespace {
 

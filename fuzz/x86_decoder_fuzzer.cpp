@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "tests/x86/fake_address_space.h"
-#include "trace/x86_decoder.h"
-#include "trace/x86_text.h"
+#include "trace/x86/x86_decoder.h"
+#include "trace/x86/x86_text.h"
 
 #define CHECK(condition)                \
   do {                                  \

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "tests/x86/fake_address_space.h"
-#include "trace/x86_function.h"
-#include "trace/x86_listing.h"
+#include "trace/x86/x86_function.h"
+#include "trace/x86/x86_listing.h"
 
 #define CHECK(condition)                \
   do {                                  \

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "tools/address_argument.h"
-#include "trace/pe_file_view.h"
-#include "trace/x86_decoder.h"
-#include "trace/x86_function.h"
-#include "trace/x86_listing.h"
-#include "trace/x86_text.h"
+#include "trace/pe/pe_file_view.h"
+#include "trace/x86/x86_decoder.h"
+#include "trace/x86/x86_function.h"
+#include "trace/x86/x86_listing.h"
+#include "trace/x86/x86_text.h"
 
 namespace {
 

@@ -23,10 +23,10 @@
 #include "tools/symtool/code_identity.h"
 #include "tools/symtool/pe_debug_image.h"
 #include "tools/symtool/symbol_table_builder.h"
-#include "trace/map_text_writer.h"
-#include "trace/symbol_block_key.h"
-#include "trace/symbol_block_writer.h"
-#include "trace/td32_writer.h"
+#include "trace/symbols/map_text_writer.h"
+#include "trace/symbols/symbol_block_key.h"
+#include "trace/symbols/symbol_block_writer.h"
+#include "trace/symbols/td32_writer.h"
 
 namespace {
 

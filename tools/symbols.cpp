@@ -12,9 +12,9 @@
 #include <string>
 
 #include "tools/address_argument.h"
-#include "trace/disk_symbol_files.h"
-#include "trace/pe_file_view.h"
-#include "trace/symbol_sources.h"
+#include "trace/pe/pe_file_view.h"
+#include "trace/symbols/disk_symbol_files.h"
+#include "trace/symbols/symbol_sources.h"
 
 namespace {
 

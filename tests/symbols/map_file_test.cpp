@@ -1,8 +1,8 @@
-#include "trace/map_file.h"
+#include "trace/symbols/map_file.h"
 
 #include <gtest/gtest.h>
 
-#include "trace/mini_stream.h"
+#include "trace/symbols/mini_stream.h"
 
 namespace trace {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/symbols/sample_table.h"
-#include "trace/map_file_publics.h"
-#include "trace/map_text_reader.h"
-#include "trace/map_text_writer.h"
+#include "trace/symbols/map_file_publics.h"
+#include "trace/symbols/map_text_reader.h"
+#include "trace/symbols/map_text_writer.h"
 
 namespace trace {
 namespace {

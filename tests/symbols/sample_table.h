@@ -1,7 +1,7 @@
 // A small symbol table of two units for the writer and reader tests.
 #pragma once
 
-#include "trace/symbol_table.h"
+#include "trace/symbols/symbol_table.h"
 
 namespace trace::testing {
 

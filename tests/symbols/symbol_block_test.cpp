@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "tests/symbols/sample_table.h"
-#include "trace/blowfish.h"
-#include "trace/compressed_frame.h"
-#include "trace/little_endian.h"
-#include "trace/symbol_block_key.h"
-#include "trace/symbol_block_reader.h"
-#include "trace/symbol_block_writer.h"
+#include "trace/cipher/blowfish.h"
+#include "trace/cipher/compressed_frame.h"
+#include "trace/symbols/little_endian.h"
+#include "trace/symbols/symbol_block_key.h"
+#include "trace/symbols/symbol_block_reader.h"
+#include "trace/symbols/symbol_block_writer.h"
 
 namespace trace {
 namespace {

@@ -1,4 +1,4 @@
-#include "trace/win/symbol_data_win.h"
+#include "trace/symbols/win/symbol_data_win.h"
 
 #include <windows.h>
 
@@ -6,9 +6,9 @@
 
 #include <fstream>
 
-#include "trace/map_text_writer.h"
-#include "trace/win/live_address_space_win.h"
-#include "trace/x86_names.h"
+#include "trace/pe/win/live_address_space_win.h"
+#include "trace/symbols/map_text_writer.h"
+#include "trace/x86/x86_names.h"
 
 namespace trace {
 namespace {

@@ -1,16 +1,16 @@
-#include "trace/symbol_sources.h"
+#include "trace/symbols/symbol_sources.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
+#include "tests/pe/fake_address_space.h"
 #include "tests/symbols/sample_table.h"
-#include "tests/system_tools/fake_address_space.h"
-#include "trace/map_text_writer.h"
-#include "trace/pe_resource.h"
-#include "trace/symbol_block_writer.h"
-#include "trace/symbol_cache.h"
-#include "trace/td32_writer.h"
+#include "trace/pe/pe_resource.h"
+#include "trace/symbols/map_text_writer.h"
+#include "trace/symbols/symbol_block_writer.h"
+#include "trace/symbols/symbol_cache.h"
+#include "trace/symbols/td32_writer.h"
 
 namespace trace {
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <fstream>
 
+#include "tests/pe/fake_address_space.h"
 #include "tests/symbols/sample_table.h"
-#include "tests/system_tools/fake_address_space.h"
-#include "trace/map_text_writer.h"
-#include "trace/symbol_block_writer.h"
+#include "trace/symbols/map_text_writer.h"
+#include "trace/symbols/symbol_block_writer.h"
 
 namespace trace {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/symbols/sample_table.h"
-#include "trace/little_endian.h"
-#include "trace/map_file_publics.h"
-#include "trace/td32_reader.h"
-#include "trace/td32_writer.h"
+#include "trace/symbols/little_endian.h"
+#include "trace/symbols/map_file_publics.h"
+#include "trace/symbols/td32_reader.h"
+#include "trace/symbols/td32_writer.h"
 
 namespace trace {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "trace/address_space.h"
+#include "trace/pe/address_space.h"
 
 namespace trace::testing {
 

@@ -1,4 +1,4 @@
-#include "trace/pe_file_view.h"
+#include "trace/pe/pe_file_view.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "trace/x86_decoder.h"
+#include "trace/x86/x86_decoder.h"
 
 #include <gtest/gtest.h>
 

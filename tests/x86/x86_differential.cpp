@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "trace/pe_file_view.h"
-#include "trace/x86_decoder.h"
+#include "trace/pe/pe_file_view.h"
+#include "trace/x86/x86_decoder.h"
 
 namespace {
 

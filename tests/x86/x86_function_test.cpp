@@ -1,4 +1,4 @@
-#include "trace/x86_function.h"
+#include "trace/x86/x86_function.h"
 
 #include <gtest/gtest.h>
 

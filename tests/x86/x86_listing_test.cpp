@@ -1,4 +1,4 @@
-#include "trace/x86_listing.h"
+#include "trace/x86/x86_listing.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/x86/fake_address_space.h"
-#include "trace/x86_names.h"
+#include "trace/x86/x86_names.h"
 
 namespace trace {
 namespace {

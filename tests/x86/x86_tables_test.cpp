@@ -1,4 +1,4 @@
-#include "trace/x86_tables.h"
+#include "trace/x86/x86_tables.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "trace/x86_text.h"
+#include "trace/x86/x86_text.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "tests/x86/fake_address_space.h"
-#include "trace/x86_mnemonic.h"
-#include "trace/x86_names.h"
-#include "trace/x86_tables.h"
+#include "trace/x86/x86_mnemonic.h"
+#include "trace/x86/x86_names.h"
+#include "trace/x86/x86_tables.h"
 
 namespace trace {
 namespace {

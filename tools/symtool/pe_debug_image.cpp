@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "tools/symtool/byte_cursor.h"
-#include "trace/address_space.h"
-#include "trace/pe_image.h"
+#include "trace/pe/address_space.h"
+#include "trace/pe/pe_image.h"
 
 namespace symtool {
 namespace {

@@ -7,7 +7,7 @@
 #include "tools/symtool/dwarf_info.h"
 #include "tools/symtool/dwarf_line_program.h"
 #include "tools/symtool/function_name.h"
-#include "trace/symbol_block_writer.h"
+#include "trace/symbols/symbol_block_writer.h"
 
 namespace symtool {
 namespace {

@@ -31,7 +31,7 @@
 
 #include "tools/symtool/dwarf_sections.h"
 #include "tools/symtool/pe_debug_image.h"
-#include "trace/symbol_table.h"
+#include "trace/symbols/symbol_table.h"
 
 namespace symtool {
 
