@@ -56,4 +56,18 @@ TEST(FunctionNameTest, DemangleLeavesOtherNamesAlone) {
   EXPECT_EQ(Demangle("_ZN2fw4Form5PaintEv"), "fw::Form::Paint()");
 }
 
+// Window procedures and thread start routines are stdcall: their names end in "@" and the
+// size of their arguments, which the demangler does not take.
+TEST(FunctionNameTest, StdcallNamesAreDemangledToo) {
+  EXPECT_EQ(ShortFunctionName(Demangle("_ZN2fw17ControlWindowProcEP6HWND__jjl@16")),
+            "fw::ControlWindowProc");
+  EXPECT_EQ(ShortFunctionName(Demangle("_ZN12_GLOBAL__N_15StartEPv@4")),
+            "(anonymous namespace)::Start");
+  // Only a number after the last at sign is a size; other names stay as they are.
+  EXPECT_EQ(Demangle("_ZN2fw1fEv@x"), "_ZN2fw1fEv@x");
+  EXPECT_EQ(Demangle("_ZN2fw1fEv@"), "_ZN2fw1fEv@");
+  EXPECT_EQ(Demangle("_Zbad@8"), "_Zbad@8");
+  EXPECT_EQ(Demangle("_WinMain@16"), "_WinMain@16");
+}
+
 }  // namespace

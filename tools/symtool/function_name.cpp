@@ -56,11 +56,18 @@ size_t SkipOperator(std::string_view text, size_t i) {
 
 std::string Demangle(std::string_view mangled) {
   if (mangled.substr(0, 2) != "_Z") return std::string(mangled);
-  const std::string name(mangled);
+  // A stdcall function (a window procedure, a thread start routine) carries the size of its
+  // arguments after an at sign, which is no part of the C++ name.
+  std::string_view cpp_name = mangled;
+  const size_t at = mangled.rfind('@');
+  if (at != std::string_view::npos && at + 1 < mangled.size() &&
+      mangled.find_first_not_of("0123456789", at + 1) == std::string_view::npos)
+    cpp_name = mangled.substr(0, at);
+  const std::string name(cpp_name);
   int status = 0;
   std::unique_ptr<char, decltype(&std::free)> text(
       abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status), &std::free);
-  return status == 0 && text ? std::string(text.get()) : name;
+  return status == 0 && text ? std::string(text.get()) : std::string(mangled);
 }
 
 std::string ShortFunctionName(std::string_view name) {
