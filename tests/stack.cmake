@@ -1,2 +1,2 @@
-# The stack tracer's tests: the progress estimate.
-add_unit_test_program(stack_tests SOURCES stack/progress_test.cpp LIBS trace)
+# The stack tracer's tests: the progress estimate, and on Windows its window.
+add_unit_test_program(stack_tests SOURCES stack/progress_test.cpp WIN_SOURCES stack/progress_bar_win_test.cpp LIBS trace)

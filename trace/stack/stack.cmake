@@ -1,4 +1,10 @@
-# The stack tracer: the progress indicator of the bug report.
+# The stack tracer: the progress indicator of the bug report; on Windows its window.
 target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/progress.cpp
 )
+if(WIN32)
+  target_sources(trace PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/win/progress_bar_win.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/progress_win.cpp
+  )
+endif()
