@@ -3,12 +3,10 @@ if(WIN32)
   # A console child without a window that the launcher tests wait for.
   add_executable(launcher_helper app/launcher_helper.cpp)
 
-  add_unit_test_program(app_tests
+  add_unit_test_program(app_tests SHOWS_WINDOWS
     WIN_SOURCES
       app/launcher_win_test.cpp
     LIBS launcher window_driver
   )
   add_dependencies(app_tests launcher_helper demo_setup_tw1)
-  # It watches every top-level window of the desktop: no other window test runs meanwhile.
-  set_tests_properties(app_tests PROPERTIES RESOURCE_LOCK desktop)
 endif()

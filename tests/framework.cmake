@@ -4,7 +4,7 @@ set(framework_test_libs framework_core)
 if(WIN32)
   set(framework_test_libs framework)
 endif()
-add_unit_test_program(framework_tests
+add_unit_test_program(framework_tests SHOWS_WINDOWS
   SOURCES
     framework/runtime_test.cpp
     framework/window_description_test.cpp
@@ -21,7 +21,7 @@ embed_manifest(framework_tests)
 if(WIN32)
   # Processor faults in event handlers: their classes and messages come from what the
   # system reports of the fault.
-  add_unit_test_program(framework_fault_tests
+  add_unit_test_program(framework_fault_tests SHOWS_WINDOWS
     WIN_SOURCES framework/exception_routing_win_test.cpp
     LIBS framework
   )

@@ -7,7 +7,7 @@ set(htmlabel_test_libs htmlabel htmlabel_test_surface)
 if(WIN32)
   list(APPEND htmlabel_test_libs htmlabel_win)
 endif()
-add_unit_test_program(htmlabel_tests
+add_unit_test_program(htmlabel_tests SHOWS_WINDOWS
   SOURCES
     htmlabel/draw_html_test.cpp
     htmlabel/draw_html_golden_test.cpp
