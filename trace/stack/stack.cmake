@@ -1,6 +1,8 @@
 # The stack tracer: the progress indicator of the bug report; on Windows its window.
 target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/progress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/call_before.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/module_list.cpp
 )
 if(WIN32)
   target_sources(trace PRIVATE
