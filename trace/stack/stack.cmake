@@ -3,6 +3,7 @@ target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/progress.cpp
   ${CMAKE_CURRENT_LIST_DIR}/call_before.cpp
   ${CMAKE_CURRENT_LIST_DIR}/module_list.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/function_cache.cpp
 )
 if(WIN32)
   target_sources(trace PRIVATE
