@@ -107,6 +107,18 @@ void FunctionCache::Reject(int index) {
     functions_[static_cast<size_t>(index)].rejected = true;
 }
 
+void FunctionCache::AddKnownCall(int index, const TKnownCall& call) {
+  if (index < 0 || static_cast<size_t>(index) >= functions_.size()) return;
+  std::vector<TKnownCall>& calls = functions_[static_cast<size_t>(index)].info.known_calls;
+  for (TKnownCall& known : calls) {
+    if (known.next == call.next) {
+      known = call;
+      return;
+    }
+  }
+  calls.push_back(call);
+}
+
 bool FunctionCache::InCodeArea(int index, uint32_t address) const {
   if (index < 0 || static_cast<size_t>(index) >= functions_.size()) return false;
   const TCachedFunction& function = functions_[static_cast<size_t>(index)];

@@ -56,6 +56,9 @@ class FunctionCache {
   bool ApproveEntry(uint32_t address);
   // Marks the function at index rejected.
   void Reject(int index);
+  // Adds call to the known calls of the function at index, in place of one with the same
+  // next address.
+  void AddKnownCall(int index, const TKnownCall& call);
 
   // True when the function at index is not rejected and one of its code areas has
   // begin < address <= end + 1.

@@ -60,7 +60,9 @@ int ModuleList::Register(uint32_t allocation_base) {
     modules_.reserve(capacity_);
   }
   modules_.push_back(std::move(record));
-  return static_cast<int>(modules_.size() - 1);
+  const int index = static_cast<int>(modules_.size() - 1);
+  if (hook_) hook_(index);
+  return index;
 }
 
 int ModuleList::ModuleOfAddress(uint32_t address) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "trace/pe/address_space.h"
@@ -50,6 +51,10 @@ class ModuleList {
   // when new; -1 when neither gives one.
   int ModuleOfAddress(uint32_t address);
 
+  // Calls hook with the index of every module registered from now on, once its record is in
+  // the list (the entry-point walk runs there).
+  void set_registration_hook(std::function<void(int index)> hook) { hook_ = std::move(hook); }
+
   // The records in the order they were registered.
   const std::vector<TModuleRecord>& modules() const { return modules_; }
   // Room for records before the list grows again.
@@ -58,6 +63,7 @@ class ModuleList {
  private:
   const AddressSpace& memory_;
   SymbolDataSource symbols_;
+  std::function<void(int index)> hook_;
   std::vector<TModuleRecord> modules_;
   size_t capacity_ = 0;
 };

@@ -4,6 +4,8 @@ target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/call_before.cpp
   ${CMAKE_CURRENT_LIST_DIR}/module_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/function_cache.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/code_patcher.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/entry_point_walk.cpp
 )
 if(WIN32)
   target_sources(trace PRIVATE
