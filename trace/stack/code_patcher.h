@@ -12,6 +12,7 @@ namespace trace {
 // Rewrites code in the address space the tracer reads.
 class CodePatcher {
  public:
+  // Releases nothing of the code it rewrote: stubs stay in place.
   virtual ~CodePatcher() = default;
   // Places a stub "call target; ret" (CallAndReturnStub) and rewrites the call rel32 at
   // call_address as a jmp rel32 to it (JumpRel32); returns the stub's address, 0 on failure.

@@ -145,11 +145,6 @@ bool FunctionCache::StartsInstruction(const TFunctionInfo& info, uint32_t addres
   return false;
 }
 
-// Not strict (the address is a guess from the stack): it must be the address behind a call
-// of the function, an unknown call first. Strict (the address is certain): a function of
-// one point has only its entry; a software exception raised by a call to a function named
-// "@RaiseExcept" or "Error" gives the address behind that call; else the address must start
-// an instruction in one of the function's code areas.
 bool FunctionCache::IsReturnPoint(int index, uint32_t exception_address, uint32_t& address,
                                   TReturnCall& call, bool strict) {
   call = TReturnCall{};

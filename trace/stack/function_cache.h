@@ -63,11 +63,12 @@ class FunctionCache {
   // True when the function at index is not rejected and one of its code areas has
   // begin < address <= end + 1.
   bool InCodeArea(int index, uint32_t address) const;
-  // True when address can be the return point of a call in the function at index; see
-  // function_cache.cpp for the rules of strict (a certain return point) and not strict.
-  // exception_address is the address of a software exception, or 0. call tells what was
-  // found of the call. A return point behind a call that raised the software exception is
-  // moved there.
+  // True when address can be the return point of a call in the function at index. Not
+  // strict (a guess from the stack): address follows one of its unknown calls, else one of
+  // its known calls. Strict (a certain address): a function of one point has only its entry;
+  // a software exception (exception_address non-zero) raised by a call to a function named
+  // "@RaiseExcept" or "Error" moves address to exception_address; else address must start
+  // an instruction in a code area. call tells what was found of the call.
   bool IsReturnPoint(int index, uint32_t exception_address, uint32_t& address, TReturnCall& call,
                      bool strict);
   // The function (looked up with approval) at the highest of the module's exported function
