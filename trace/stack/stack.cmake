@@ -1,4 +1,5 @@
-# The stack tracer: the progress indicator of the bug report; on Windows its window.
+# The stack tracer, its module list and function cache, and the progress indicator of the
+# bug report; on Windows its window.
 target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/progress.cpp
   ${CMAKE_CURRENT_LIST_DIR}/call_before.cpp
@@ -6,6 +7,7 @@ target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/function_cache.cpp
   ${CMAKE_CURRENT_LIST_DIR}/code_patcher.cpp
   ${CMAKE_CURRENT_LIST_DIR}/entry_point_walk.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/stack_trace.cpp
 )
 if(WIN32)
   target_sources(trace PRIVATE

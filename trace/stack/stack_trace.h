@@ -74,12 +74,12 @@ struct TStackOutput {
 
 // One candidate.
 struct TStackItem {
-  uint32_t stack_position = 0;  // the slot it came from; 0 for the thread start and the
-                                // current address
-  uint32_t address = 0;         // the return address (for certain items: the address after
-                                // the instruction of interest)
-  int frame_link = -1;          // the outer item its saved frame pointer points to
-  int next_in_chain = -1;       // the chosen inner item of the frame-pointer chain
+  uint32_t stack_position = 0;       // the slot it came from; 0 for the thread start and the
+                                     // current address
+  uint32_t address = 0;              // the return address (for certain items: the address after
+                                     // the instruction of interest)
+  int frame_link = -1;               // the outer item its saved frame pointer points to
+  int next_in_chain = -1;            // the chosen inner item of the frame-pointer chain
   std::vector<int> next_candidates;  // all inner items pointing here, while several do
   bool certain = false;              // the address is known to be real
   bool stop = false;                 // certain, and collection may stop here
@@ -94,11 +94,11 @@ struct TStackTraceRequest {
   bool hide_items_without_lines = false;  // after the first item with a line number
   bool relative_addresses = false;        // print entry + offset
   uint32_t current_address = 0;           // the innermost certain address
-  bool exception_thread = false;  // a stack value equal to current_address is certain
-  bool external_exception = false;  // a hardware exception rather than a raised one
-  uint32_t stack_begin = 0;         // lowest address scanned
-  uint32_t stack_end = 0;           // one past the highest
-  uint32_t thread_start = 0;        // the outermost certain item, 0 when unknown
+  bool exception_thread = false;          // a stack value equal to current_address is certain
+  bool external_exception = false;        // a hardware exception rather than a raised one
+  uint32_t stack_begin = 0;               // lowest address scanned
+  uint32_t stack_end = 0;                 // one past the highest
+  uint32_t thread_start = 0;              // the outermost certain item, 0 when unknown
 };
 
 // What one trace found besides its text.
@@ -114,8 +114,8 @@ class TraceState {
  public:
   // main_module is the program's executable (its handle); is_9x selects the join of window
   // procedure chains of the 9x family. patcher may be null: nothing is rewritten.
-  TraceState(const AddressSpace& memory, SymbolDataSource symbols, uint32_t main_module,
-             bool is_9x, CodePatcher* patcher);
+  TraceState(const AddressSpace& memory, SymbolDataSource symbols, uint32_t main_module, bool is_9x,
+             CodePatcher* patcher);
   TraceState(const TraceState&) = delete;
   TraceState& operator=(const TraceState&) = delete;
 
