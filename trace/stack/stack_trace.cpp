@@ -160,12 +160,13 @@ class Tracer {
     const bool from_thread_start = first && request_.thread_start != 0;
     bool certain = forced || (request_.exception_thread && address == request_.current_address);
     uint32_t query = address - 1;
+    uint32_t exact = 0;
     if (certain) {
       uint8_t bytes[8];
       X86Instruction instruction;
       if (memory_.Read(address, bytes, sizeof bytes) &&
           DecodeInstruction(memory_, address, instruction) && instruction.valid) {
-        query = address;
+        query = exact = address;
         address = instruction.next;
       }
     }
@@ -210,7 +211,11 @@ class Tracer {
     if (!passed) {
       if (!certain) return false;
       call = TReturnCall{};
-      if (!request_.exception_thread || request_.external_exception) {
+      // The thread start is the exact entry of the outermost function, not a return point:
+      // the byte before it belongs to no call of it.
+      if (from_thread_start) {
+        function = -1;
+      } else if (!request_.exception_thread || request_.external_exception) {
         call.address = query;
         uint8_t byte;
         if (request_.exception_thread && !memory_.Read(query, &byte, 1))
@@ -232,7 +237,7 @@ class Tracer {
     }
     if (position != 0) item.frame_link = FrameLinkOf(position);
     items_.push_back(std::move(item));
-    query_.push_back(query);
+    exact_.push_back(exact);
     return true;
   }
 
@@ -730,9 +735,8 @@ class Tracer {
       }
       if (named) {
         // A link found by an instruction start rather than a call names no call: the item's
-        // own instruction is shown.
-        out.address =
-            named->call_address != 0 ? named->call_address : query_[static_cast<size_t>(i)];
+        // own place is shown.
+        out.address = named->call_address != 0 ? named->call_address : OwnAddress(i);
         const TCachedFunction& function = Function(named->function);
         out.entry = function.info.entry_point;
         if (first_pending) {
@@ -761,7 +765,7 @@ class Tracer {
         if (out.address == 0 && inner.best >= 0 &&
             static_cast<size_t>(inner.best) < inner.links.size())
           out.address = inner.links[static_cast<size_t>(inner.best)].call_address;
-        if (out.address == 0) out.address = item.address;
+        if (out.address == 0) out.address = OwnAddress(i);
       }
       const TModuleRecord* module = Module(item.module_index);
       out.module_name = module ? module->file_name : "???";
@@ -785,6 +789,13 @@ class Tracer {
       }
       item.output = std::move(out);
     }
+  }
+
+  // Where item i itself points: the instruction it was found at when its address was moved
+  // past it, else its address.
+  uint32_t OwnAddress(int i) const {
+    const uint32_t exact = exact_[static_cast<size_t>(i)];
+    return exact != 0 ? exact : items_[static_cast<size_t>(i)].address;
   }
 
   // A function name "@Unit@Rest" names its unit; the rest is the function.
@@ -867,7 +878,9 @@ class Tracer {
   const TStackTraceRequest request_;
   TProgress* progress_;
   std::vector<TStackItem> items_;
-  std::vector<uint32_t> query_;  // per item: the address its module and function were asked by
+  // Per item: the instruction a certain item was found at, when its address was moved past
+  // it; 0 for the others.
+  std::vector<uint32_t> exact_;
   int candidates_ = 0;
   TStackTraceFindings findings_;
   std::string failure_;
