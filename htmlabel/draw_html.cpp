@@ -7,8 +7,13 @@
 #include <optional>
 #include <utility>
 
+#include "framework/exception.h"
 #include "htmlabel/html_color.h"
 #include "htmlabel/html_entities.h"
+#include "htmlabel/image_source.h"
+#include "htmlabel/picture_cache.h"
+#include "htmlabel/picture_container.h"
+#include "htmlabel/picture_geometry.h"
 
 namespace htmlabel {
 namespace {
@@ -125,8 +130,16 @@ class Layout {
   void EndAnchor(bool drawing);
   void ListItem(bool drawing);
   void Paragraph(const std::string& upper, bool drawing);
-  void Body(const std::string& upper, bool drawing);
+  void Body(std::string_view tag, const std::string& upper, bool drawing);
   void FontTag(const std::string& upper, bool drawing);
+  void Image(std::string_view tag, const std::string& upper, bool drawing);
+  // The size an image tag's source takes, drawing it when drawing; 0 x 0
+  // when it names nothing that can be shown.
+  Size ImageListImage(std::string_view index_text, bool drawing, int top);
+  Size SystemIcon(std::string_view name, bool large, bool drawing, int top);
+  Size MarkupPicture(std::string_view src, int width, int height, bool drawing, int top);
+  THTMLPicture* FindPicture(std::string_view src);
+  int PrintScaled(int pixels) const;
 
   void ApplyFont() { canvas_.SetFont(font_); }
   void SetBackground(Color color);
@@ -165,6 +178,8 @@ class Layout {
   Align align_ = Align::kLeft;
   int indent_ = 0;
   int anchor_number_ = 0;
+  int image_number_ = 0;
+  int image_at_mouse_ = -1;  // the image inside an anchor last hit, -1 for none
 
   // Per line.
   int line_height_ = 0;
@@ -325,6 +340,7 @@ bool Layout::Run(std::string_view markup) {
     const std::shared_ptr<const std::string> saved_target = anchor_target_;
     const int saved_anchor_number = anchor_number_;
     const int saved_list_level = list_level_;
+    const int saved_image_number = image_number_;
 
     std::string line_markup;
     unrotated_font_ = measuring_unrotated;
@@ -352,6 +368,7 @@ bool Layout::Run(std::string_view markup) {
       ApplyFont();
       anchor_number_ = saved_anchor_number;
       list_level_ = saved_list_level;
+      image_number_ = saved_image_number;
       std::string_view drawn = line_markup;
       unrotated_font_ = drawing_unrotated;
       Pass(drawn, placed, /*measuring=*/false, /*drawing=*/!args_.NoDraw, nullptr);
@@ -545,7 +562,7 @@ void Layout::HandleStartTag(std::string_view tag, const std::string& upper, bool
       } else if (second == 'L') {
         if (!args_.BlinkOn) font_.color = entry_brush_;
       } else if (second == 'O') {
-        Body(upper, drawing);
+        Body(tag, upper, drawing);
       }
       break;
     case 'E':
@@ -582,8 +599,9 @@ void Layout::HandleStartTag(std::string_view tag, const std::string& upper, bool
           x_ = position;
           draw_x_ = Bounded(static_cast<std::int64_t>(args_.Bounds.left) + position);
         }
+      } else if (second == 'M') {
+        Image(tag, upper, drawing);
       }
-      // IM: pictures in markup take no room until they are supported.
       break;
     case 'L':
       ListItem(drawing);
@@ -804,23 +822,184 @@ void Layout::Paragraph(const std::string& upper, bool drawing) {
   }
 }
 
-void Layout::Body(const std::string& upper, bool drawing) {
+// The body colour fills the bounds first and the background picture is tiled
+// over it, so that a body with both shows its picture.
+void Layout::Body(std::string_view tag, const std::string& upper, bool drawing) {
+  if (!drawing) return;
   const std::string_view attributes =
       upper.size() > 5 ? std::string_view(upper).substr(5) : std::string_view();
-  // BACKGROUND: pictures are drawn once they are supported.
   std::string_view value;
-  if (!drawing || !FindAttribute(attributes, "BGCOLOR", &value)) return;
-  Color color;
-  if (Contains(value, "CL")) {
-    color = ColorFromName(value);
-  } else if (const size_t hash = value.find('#'); hash != std::string_view::npos) {
-    color = ColorFromHex(value.substr(hash));
-  } else {
+  if (FindAttribute(attributes, "BGCOLOR", &value)) {
+    std::optional<Color> color;
+    if (Contains(value, "CL")) {
+      color = ColorFromName(value);
+    } else if (const size_t hash = value.find('#'); hash != std::string_view::npos) {
+      color = ColorFromHex(value.substr(hash));
+    }
+    if (color) {
+      SetBackground(*color);
+      font_background_saved_ = *color;
+      FillWithPen(args_.Bounds, *color);
+    }
+  }
+  const size_t at = attributes.find("BACKGROUND");
+  if (at == std::string_view::npos) return;
+  // The value as written: addresses are found by their exact text.
+  const std::string_view source = Quoted(tag.substr(5), at + 10);
+  THTMLPicture* picture = FindPicture(source);
+  if (picture == nullptr || picture->Empty() || picture->Decoded() == nullptr ||
+      picture->Width() <= 0 || picture->Height() <= 0) {
     return;
   }
-  SetBackground(color);
-  font_background_saved_ = color;
-  FillWithPen(args_.Bounds, color);
+  canvas_.SetClipRect(&args_.Bounds);
+  canvas_.TilePicture(*picture, args_.Bounds);
+  canvas_.SetClipRect(nullptr);
+}
+
+int Layout::PrintScaled(int pixels) const {
+  const double scaled = std::nearbyint(pixels * args_.ScaleFactor);
+  if (!(scaled > 0)) return 0;  // also NaN
+  return scaled >= kMaxPictureExtent ? kMaxPictureExtent : static_cast<int>(scaled);
+}
+
+THTMLPicture* Layout::FindPicture(std::string_view src) {
+  const ImageSource source = ClassifyImageSource(src);
+  if (source.kind == ImageSourceKind::kNamedPicture) {
+    return args_.PictureContainer ? args_.PictureContainer->PictureByName(src) : nullptr;
+  }
+  if (source.kind != ImageSourceKind::kAddressedPicture || args_.PictureCache == nullptr) {
+    return nullptr;
+  }
+  if (THTMLPicture* known = args_.PictureCache->PictureByAddress(src)) return known;
+  // A new address is recorded once; a web address starts no download, and a
+  // resource or file that does not decode leaves the picture empty, found
+  // again (still empty) at every later paint.
+  THTMLPicture& picture = args_.PictureCache->NewPicture();
+  picture.SetAsynchronous(false);
+  try {
+    picture.LoadFromAddress(std::string(src));
+  } catch (const fw::Exception&) {
+  }
+  return &picture;
+}
+
+Size Layout::ImageListImage(std::string_view index_text, bool drawing, int top) {
+  const TImageList* list = args_.ImageList;
+  const int index = LeadingNumber(index_text);
+  if (list == nullptr || index >= list->Count()) return {};
+  const Size image = list->ImageSize();
+  const int dpi = canvas_.PixelsPerInch();
+  if (drawing) {
+    const Size drawn = args_.PrintMode ? Size{PrintScaled(image.cx), PrintScaled(image.cy)} : image;
+    canvas_.DrawListImage(*list, index, Rect{draw_x_, top, draw_x_ + drawn.cx, top + drawn.cy});
+  }
+  return Size{ScaleForDevice(image.cx, dpi), ScaleForDevice(image.cy, dpi)};
+}
+
+Size Layout::SystemIcon(std::string_view name, bool large, bool drawing, int top) {
+  const int index =
+      IsDecimalNumber(name) ? LeadingNumber(name) : canvas_.SystemIconIndex(name, large);
+  if (index < 0) return {};
+  const Size icon = canvas_.SystemIconSize(large);
+  if (icon.cx <= 0 || icon.cy <= 0) return {};
+  const int dpi = canvas_.PixelsPerInch();
+  if (drawing) {
+    const Size drawn = args_.PrintMode ? Size{PrintScaled(icon.cx), PrintScaled(icon.cy)} : icon;
+    canvas_.DrawSystemIcon(index, large, Rect{draw_x_, top, draw_x_ + drawn.cx, top + drawn.cy});
+  }
+  return Size{ScaleForDevice(icon.cx, dpi), ScaleForDevice(icon.cy, dpi)};
+}
+
+Size Layout::MarkupPicture(std::string_view src, int width, int height, bool drawing, int top) {
+  THTMLPicture* picture = FindPicture(src);
+  if (picture == nullptr || picture->Empty() || picture->Decoded() == nullptr) return {};
+  const int dpi = canvas_.PixelsPerInch();
+  if (width >= 1 && height >= 1) {
+    picture->SetStretch(true);
+    const Size size{ScaleForDevice(width, dpi), ScaleForDevice(height, dpi)};
+    if (drawing) picture->Draw(canvas_, Rect{draw_x_, top, draw_x_ + size.cx, top + size.cy});
+    return size;
+  }
+  // A GIF is laid out by its logical screen, whichever frame it shows.
+  const Size screen = picture->ScreenSize();
+  const Size natural =
+      screen.cx > 0 && screen.cy > 0 ? screen : Size{picture->Width(), picture->Height()};
+  const Size size{ScaleForDevice(natural.cx, dpi), ScaleForDevice(natural.cy, dpi)};
+  if (drawing) {
+    if (picture->FrameCount() > 1) {
+      // The earlier frame's pixels go before the next frame is drawn over them.
+      FillWithPen(Rect{draw_x_, top, draw_x_ + ScaleForDevice(screen.cx, dpi),
+                       top + ScaleForDevice(screen.cy, dpi)},
+                  entry_brush_);
+    }
+    const Rect frame = picture->FrameRect();
+    const int left = draw_x_ + ScaleForDevice(frame.left, dpi);
+    const int frame_top = top + ScaleForDevice(frame.top, dpi);
+    // Natural size whatever Stretch says: another tag may have stretched it.
+    const bool stretched = picture->Stretch();
+    picture->SetStretch(false);
+    picture->Draw(canvas_, Rect{left, frame_top, left, frame_top});
+    picture->SetStretch(stretched);
+  }
+  return size;
+}
+
+void Layout::Image(std::string_view tag, const std::string& upper, bool drawing) {
+  if (image_number_ < kMaxNumber) ++image_number_;
+  const size_t src_at = upper.find("SRC");
+  // The source keeps its case: addresses and names are as written.
+  const std::string_view src =
+      src_at == std::string::npos ? std::string_view() : Quoted(tag, src_at + 3);
+  std::string_view value;
+  const int width = FindAttribute(upper, "WIDTH", &value) ? PictureExtentValue(value) : 0;
+  const int height = FindAttribute(upper, "HEIGHT", &value) ? PictureExtentValue(value) : 0;
+  const int top = box_.top;
+  const ImageSource source = ClassifyImageSource(src);
+  Size size;
+  switch (source.kind) {
+    case ImageSourceKind::kImageList:
+      size = ImageListImage(source.rest, drawing, top);
+      break;
+    case ImageSourceKind::kSmallSystemIcon:
+    case ImageSourceKind::kLargeSystemIcon:
+      size =
+          SystemIcon(source.rest, source.kind == ImageSourceKind::kLargeSystemIcon, drawing, top);
+      break;
+    case ImageSourceKind::kNamedPicture:
+    case ImageSourceKind::kAddressedPicture:
+      size = MarkupPicture(src, width, height, drawing, top);
+      break;
+    case ImageSourceKind::kNone:
+      break;
+  }
+  if (size.cx <= 0 || size.cy <= 0) return;  // nothing to show takes no room
+
+  const std::int64_t mouse_x = static_cast<std::int64_t>(args_.MouseX) - box_.left;
+  if (hit_testing_ && in_anchor_ && mouse_x > x_ &&
+      mouse_x < static_cast<std::int64_t>(x_) + size.cx && args_.MouseY > top &&
+      args_.MouseY < static_cast<std::int64_t>(top) + size.cy) {
+    // An image link: the point is on its anchor, which gets its box at its end.
+    image_at_mouse_ = image_number_;
+    hit_target_ = anchor_target_;
+    anchor_pending_ = true;
+    pending_index_ = anchor_number_;
+    on_anchor_ = true;
+  }
+
+  const int available = box_.right - box_.left;
+  if (size.cx<available&& static_cast<std::int64_t>(x_) + size.cx> available) {
+    overflow_ = true;  // the image starts the next line
+    return;
+  }
+  x_ = Bounded(static_cast<std::int64_t>(x_) + size.cx);
+  draw_x_ = Bounded(static_cast<std::int64_t>(draw_x_) + size.cx);
+  line_height_ = std::max(line_height_, size.cy);
+  const int gh = GhHeight();
+  if (Contains(upper, "\"TOP")) {
+    image_offset_ = std::max(0, line_height_ - gh);
+  } else if (Contains(upper, "\"MIDDLE")) {
+    image_offset_ = std::max(0, (line_height_ - gh) / 2);
+  }
 }
 
 void Layout::FontTag(const std::string& upper, bool drawing) {

@@ -11,9 +11,8 @@
 
 namespace htmlabel {
 
-class TImageList;         // images for IMG sources "IDX:"; comes with markup images
-class THTMLPictureCache;  // pictures loaded from web addresses; comes with pictures
-class TPictureContainer;  // named pictures; comes with pictures
+class THTMLPictureCache;  // pictures named by address (picture_cache.h)
+class TPictureContainer;  // named pictures (picture_container.h)
 
 // The inputs of DrawHTML after the surface and the markup.
 struct DrawHtmlArgs {

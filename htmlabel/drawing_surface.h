@@ -107,6 +107,17 @@ class SurfacePicture {
   virtual int Height() const = 0;
 };
 
+// A list of images of one size that the surface can draw (on Windows an
+// image list of the common controls).
+class TImageList {
+ public:
+  virtual ~TImageList() = default;
+  // The number of images.
+  virtual int Count() const = 0;
+  // The width and height of every image, in pixels.
+  virtual Size ImageSize() const = 0;
+};
+
 // What the renderer draws on. Colours are passed as they are; the surface
 // resolves system colours itself.
 class DrawingSurface {
@@ -165,6 +176,22 @@ class DrawingSurface {
 
   // Draws a picture stretched into rect.
   virtual void DrawPicture(const SurfacePicture& picture, const Rect& rect) = 0;
+  // Fills area with copies of the picture at its natural size, row by row
+  // from area's top-left corner, clipped to area.
+  virtual void TilePicture(const SurfacePicture& picture, const Rect& area) = 0;
+  // Draws image index of list into rect (stretched when rect differs from
+  // the list's image size).
+  virtual void DrawListImage(const TImageList& list, int index, const Rect& rect) = 0;
+
+  // The index in the system's small or large file icon list of the icon of
+  // an existing file or folder, or of any other name taken as a file name of
+  // that kind (an extension, for example); -1 when there is none.
+  virtual int SystemIconIndex(std::string_view name, bool large) = 0;
+  // The size of the system's small or large file icons.
+  virtual Size SystemIconSize(bool large) = 0;
+  // Draws a system file icon transparently into rect (stretched when rect
+  // differs from the icon size).
+  virtual void DrawSystemIcon(int index, bool large, const Rect& rect) = 0;
 };
 
 }  // namespace htmlabel

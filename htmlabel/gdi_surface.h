@@ -100,8 +100,16 @@ class GdiSurface : public DrawingSurface {
   void SetClipRect(const Rect* rect) override;
   int PixelsPerInch() const override { return pixels_per_inch_; }
   Color SystemColor(int index) const override;
-  // Pictures come with the picture sources; until then nothing is drawn.
+  // Pictures decoded by the system's picture loader render themselves.
   void DrawPicture(const SurfacePicture& picture, const Rect& rect) override;
+  // Few tiles are rendered one by one; many small ones are rendered once into
+  // a block of whole tiles that is then copied.
+  void TilePicture(const SurfacePicture& picture, const Rect& area) override;
+  // Images of a TCommonImageList.
+  void DrawListImage(const TImageList& list, int index, const Rect& rect) override;
+  int SystemIconIndex(std::string_view name, bool large) override;
+  Size SystemIconSize(bool large) override;
+  void DrawSystemIcon(int index, bool large, const Rect& rect) override;
 
  private:
   void SelectFont();

@@ -1,5 +1,11 @@
 #include "htmlabel/gdi_surface.h"
 
+#include "htmlabel/common_image_list_win.h"
+#include "htmlabel/html_picture.h"
+#include "htmlabel/ole_picture_decoder_win.h"
+#include "htmlabel/picture_geometry.h"
+#include "htmlabel/system_icons_win.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -840,8 +846,96 @@ void GdiSurface::SetClipRect(const Rect* rect) {
   if (rect) IntersectClipRect(dc_, rect->left, rect->top, rect->right, rect->bottom);
 }
 
-void GdiSurface::DrawPicture(const SurfacePicture&, const Rect&) {
+namespace {
+
+// The system's rendering of a picture of ours, or null for any other picture.
+const OleDecodedPicture* Renderable(const SurfacePicture& picture) {
+  const auto* html = dynamic_cast<const THTMLPicture*>(&picture);
+  return html ? dynamic_cast<const OleDecodedPicture*>(html->Decoded()) : nullptr;
+}
+
+constexpr int kDirectTiles = 64;     // tilings of up to this many tiles render each one
+constexpr int kTileBlockSide = 256;  // else blocks of whole tiles at least this large
+
+}  // namespace
+
+void GdiSurface::DrawPicture(const SurfacePicture& picture, const Rect& rect) {
   FlushHeld();
+  if (const OleDecodedPicture* ole = Renderable(picture))
+    ole->Render(dc_, RECT{rect.left, rect.top, rect.right, rect.bottom});
+}
+
+void GdiSurface::TilePicture(const SurfacePicture& picture, const Rect& area) {
+  FlushHeld();
+  const OleDecodedPicture* ole = Renderable(picture);
+  if (ole == nullptr) return;
+  const Size tile{ScaleForDevice(picture.Width(), pixels_per_inch_),
+                  ScaleForDevice(picture.Height(), pixels_per_inch_)};
+  fw::SavedDcScope saved(dc_);
+  IntersectClipRect(dc_, area.left, area.top, area.right, area.bottom);
+  const TileGrid grid = PlanTiles(area, tile);
+  if (static_cast<std::int64_t>(grid.columns) * grid.rows <= kDirectTiles) {
+    for (int row = 0; row < grid.rows; ++row) {
+      for (int column = 0; column < grid.columns; ++column) {
+        const Rect r = grid.At(area, column, row);
+        ole->Render(dc_, RECT{r.left, r.top, r.right, r.bottom});
+      }
+    }
+    return;
+  }
+  // A block of whole tiles, over what the area's first block showed (the
+  // body colour, for a background).
+  const Size block = TileBlock(tile, area, kTileBlockSide);
+  HDC memory = CreateCompatibleDC(dc_);
+  fw::GdiObject bitmap(CreateCompatibleBitmap(dc_, block.cx, block.cy));
+  if (memory == nullptr || bitmap.Get() == nullptr) {
+    if (memory) DeleteDC(memory);
+    return;
+  }
+  {
+    fw::SelectScope select(memory, bitmap.Get());
+    BitBlt(memory, 0, 0, block.cx, block.cy, dc_, area.left, area.top, SRCCOPY);
+    ole->Render(memory, RECT{0, 0, tile.cx, tile.cy});
+    // Doubling copies: the first row, then the rows.
+    for (int filled = tile.cx; filled < block.cx; filled *= 2)
+      BitBlt(memory, filled, 0, std::min(filled, block.cx - filled), tile.cy, memory, 0, 0,
+             SRCCOPY);
+    for (int filled = tile.cy; filled < block.cy; filled *= 2)
+      BitBlt(memory, 0, filled, block.cx, std::min(filled, block.cy - filled), memory, 0, 0,
+             SRCCOPY);
+    const TileGrid blocks = PlanTiles(area, block);
+    for (int row = 0; row < blocks.rows; ++row) {
+      for (int column = 0; column < blocks.columns; ++column) {
+        const Rect r = blocks.At(area, column, row);
+        BitBlt(dc_, r.left, r.top, block.cx, block.cy, memory, 0, 0, SRCCOPY);
+      }
+    }
+  }
+  DeleteDC(memory);
+}
+
+void GdiSurface::DrawListImage(const TImageList& list, int index, const Rect& rect) {
+  FlushHeld();
+  if (const auto* common = dynamic_cast<const TCommonImageList*>(&list))
+    DrawImageListImage(common->Handle(), index, dc_,
+                       RECT{rect.left, rect.top, rect.right, rect.bottom}, ILD_NORMAL);
+}
+
+int GdiSurface::SystemIconIndex(std::string_view name, bool large) {
+  return SystemIconIndexOf(std::string(name), large);
+}
+
+Size GdiSurface::SystemIconSize(bool large) {
+  int width = 0;
+  int height = 0;
+  if (HIMAGELIST list = SystemImageList(large)) ImageList_GetIconSize(list, &width, &height);
+  return Size{width, height};
+}
+
+void GdiSurface::DrawSystemIcon(int index, bool large, const Rect& rect) {
+  FlushHeld();
+  DrawImageListImage(SystemImageList(large), index, dc_,
+                     RECT{rect.left, rect.top, rect.right, rect.bottom}, ILD_TRANSPARENT);
 }
 
 }  // namespace htmlabel

@@ -16,6 +16,8 @@
 #include "htmlabel/anchor_tracker.h"
 #include "htmlabel/draw_html.h"
 #include "htmlabel/label_layout.h"
+#include "htmlabel/picture_cache.h"
+#include "htmlabel/picture_container.h"
 
 namespace htmlabel {
 
@@ -45,10 +47,11 @@ class THTMLabel : public fw::TLabel {
   // HTMLText (a string: its lines become one), URLColor, Hover, HoverColor,
   // HoverFontColor, ShadowColor, ShadowOffset, AnchorHint, HintShowFull,
   // HTMLHint, AutoSizing, AutoSizeType, VAlignment, Ellipsis, BevelInner,
-  // BevelOuter, BevelWidth, BorderWidth, BorderStyle, Align and the
-  // properties of labels.
+  // BevelOuter, BevelWidth, BorderWidth, BorderStyle, Align, PictureContainer
+  // (the name of a container of the same owner) and the properties of labels.
   bool SetProperty(std::string_view name, const fw::PropertyValue& value) override;
-  // Empties the caption again once the description is applied.
+  // Empties the caption again once the description is applied and finds the
+  // picture container the description named.
   void Loaded() override;
 
   // The markup list; every change of it repaints.
@@ -137,6 +140,16 @@ class THTMLabel : public fw::TLabel {
   void SetAlign(TAlign align);
   // The number (from 1) of the anchor under the mouse, -1 for none.
   int HoverAnchor() const { return tracker_.HoverIndex(); }
+  // Images for IMG sources "IDX:", or null.
+  const TImageList* Images() const { return images_; }
+  // Sets the image list (not owned) and repaints.
+  void SetImages(const TImageList* images);
+  // Named pictures for IMG and BODY BACKGROUND, or null.
+  TPictureContainer* PictureContainer() const { return picture_container_; }
+  // Sets the picture container (not owned).
+  void SetPictureContainer(TPictureContainer* container) { picture_container_ = container; }
+  // The pictures named by address in the markup; emptied whenever the markup changes.
+  THTMLPictureCache& PictureCache() { return picture_cache_; }
 
   // The markup: the lines of HTMLText joined with nothing between them.
   virtual std::string GetHTMLSource() const;
@@ -168,6 +181,10 @@ class THTMLabel : public fw::TLabel {
   void InvalidateBox(const Rect& box);
 
   fw::TStringList html_text_;
+  THTMLPictureCache picture_cache_;
+  const TImageList* images_ = nullptr;
+  TPictureContainer* picture_container_ = nullptr;
+  std::string picture_container_name_;  // from the description, found once it is loaded
   LabelLook look_;
   AnchorTracker tracker_;
   bool anchor_hint_ = false;

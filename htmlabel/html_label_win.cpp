@@ -9,6 +9,7 @@
 #include "framework/win_control.h"
 #include "htmlabel/gdi_surface.h"
 #include "htmlabel/hint_text.h"
+#include "htmlabel/ole_picture_decoder_win.h"
 
 namespace htmlabel {
 namespace {
@@ -47,21 +48,36 @@ void WriteHoverDebugLine(int number) {
 
 void RegisterHTMLabel() {
   fw::RegisterComponentClass("THTMLabel", fw::CreateComponent<THTMLabel>);
+  RegisterPictureContainer();
 }
 
 THTMLabel::THTMLabel(fw::TComponent* owner) : fw::TLabel(owner) {
   SetAutoSize(false);
-  // Pictures loaded from web addresses are dropped here too once labels keep them.
-  html_text_.OnChange = [this](fw::TObject*) { HTMLTextChanged(); };
+  UseSystemPictureLoader();
+  // Pictures named by address belong to the markup that named them.
+  html_text_.OnChange = [this](fw::TObject*) {
+    picture_cache_.FreeAllPictures();
+    HTMLTextChanged();
+  };
 }
 
 THTMLabel::~THTMLabel() {
   html_text_.OnChange = nullptr;
+  picture_cache_.FreeAllPictures();
 }
 
 void THTMLabel::Loaded() {
   fw::TLabel::Loaded();
   SetCaption(std::string());
+  if (!picture_container_name_.empty() && Owner()) {
+    picture_container_ =
+        dynamic_cast<TPictureContainer*>(Owner()->FindComponent(picture_container_name_));
+  }
+}
+
+void THTMLabel::SetImages(const TImageList* images) {
+  images_ = images;
+  Invalidate();
 }
 
 void THTMLabel::SetHTMLText(const fw::TStringList& lines) {
@@ -78,6 +94,7 @@ void THTMLabel::SetHTMLText(std::string_view text) {
   html_text_.Clear();
   if (!line.empty()) html_text_.Add(std::move(line));
   html_text_.EndUpdate();
+  picture_cache_.FreeAllPictures();
   HTMLTextChanged();
 }
 
@@ -97,8 +114,9 @@ bool THTMLabel::RenderHTML(DrawingSurface& surface, std::string_view markup,
   DrawHtmlArgs own = args;
   own.FocusIndex = -1;
   own.WrapWords = !look_.ellipsis;
-  own.PictureCache = nullptr;      // pictures from web addresses: not kept yet
-  own.PictureContainer = nullptr;  // named pictures: not kept yet
+  own.ImageList = images_;
+  own.PictureCache = &picture_cache_;
+  own.PictureContainer = picture_container_;
   return DrawHTML(surface, markup, own, results);
 }
 
@@ -337,6 +355,10 @@ bool THTMLabel::SetProperty(std::string_view name, const fw::PropertyValue& valu
     return SetBevelWidth(number), true;
   if (name == "BorderWidth" && fw::ValueAsInteger(value, &number) && number >= 0)
     return SetBorderWidth(number), true;
+  if (name == "PictureContainer" && value.kind == fw::PropertyValue::Kind::kIdentifier) {
+    picture_container_name_ = value.text;
+    return true;
+  }
   int index;
   if (name == "AutoSizeType" && (index = IdentifierIndex(value, kAutoSizeTypes)) >= 0)
     return SetAutoSizeType(static_cast<TAutoSizeType>(index)), true;

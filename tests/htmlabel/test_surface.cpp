@@ -149,4 +149,27 @@ void TestSurface::DrawPicture(const SurfacePicture& picture, const Rect& rect) {
          " " + RectText(rect));
 }
 
+void TestSurface::TilePicture(const SurfacePicture& picture, const Rect& area) {
+  Record("tile " + std::to_string(picture.Width()) + "x" + std::to_string(picture.Height()) + " " +
+         RectText(area));
+}
+
+void TestSurface::DrawListImage(const TImageList&, int index, const Rect& rect) {
+  Record("listimage " + std::to_string(index) + " " + RectText(rect));
+}
+
+int TestSurface::SystemIconIndex(std::string_view name, bool) {
+  const auto found = system_icons_.find(name);
+  return found == system_icons_.end() ? -1 : found->second;
+}
+
+Size TestSurface::SystemIconSize(bool large) {
+  return large ? Size{32, 32} : Size{16, 16};
+}
+
+void TestSurface::DrawSystemIcon(int index, bool large, const Rect& rect) {
+  Record(std::string(large ? "largeicon " : "smallicon ") + std::to_string(index) + " " +
+         RectText(rect));
+}
+
 }  // namespace htmlabel

@@ -7,6 +7,7 @@
 // end ellipsis as the system call does.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,10 +56,21 @@ class TestSurface : public DrawingSurface {
   void LineTo(int x, int y) override;
   void DrawFocusRect(const Rect& rect) override;
   void SetClipRect(const Rect* rect) override;
-  int PixelsPerInch() const override { return 96; }
+  int PixelsPerInch() const override { return pixels_per_inch_; }
+  // Makes the surface a device of that many dots per inch (96 at first).
+  void SetPixelsPerInch(int dpi) { pixels_per_inch_ = dpi; }
+  // Gives a file name the system icon index that SystemIconIndex answers
+  // (names not given answer -1).
+  void SetSystemIcon(std::string name, int index) { system_icons_[std::move(name)] = index; }
   // System colour n is 0x00nnnnnn.
   Color SystemColor(int index) const override;
   void DrawPicture(const SurfacePicture& picture, const Rect& rect) override;
+  void TilePicture(const SurfacePicture& picture, const Rect& area) override;
+  void DrawListImage(const TImageList& list, int index, const Rect& rect) override;
+  int SystemIconIndex(std::string_view name, bool large) override;
+  // 16 x 16 small icons, 32 x 32 large ones.
+  Size SystemIconSize(bool large) override;
+  void DrawSystemIcon(int index, bool large, const Rect& rect) override;
 
  private:
   void Record(std::string line);
@@ -74,6 +86,8 @@ class TestSurface : public DrawingSurface {
   BrushStyle brush_style_ = BrushStyle::kSolid;
   Pen pen_;
   BackgroundMode mode_ = BackgroundMode::kOpaque;
+  int pixels_per_inch_ = 96;
+  std::map<std::string, int, std::less<>> system_icons_;
 };
 
 }  // namespace htmlabel

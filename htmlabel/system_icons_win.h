@@ -1,0 +1,22 @@
+// The shell's file icons: the small and large system image lists and the
+// index of the icon for a file, folder or file name, found with SHGetFileInfoA.
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+namespace htmlabel {
+
+// The system image list of small or large file icons (not to be destroyed),
+// or null.
+HIMAGELIST SystemImageList(bool large);
+
+// The index of the icon of an existing file or folder (by its own
+// attributes), or of any other name taken as a file name of that kind; -1
+// when the shell knows none.
+int SystemIconIndexOf(const std::string& name, bool large);
+
+}  // namespace htmlabel
