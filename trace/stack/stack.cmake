@@ -13,5 +13,8 @@ if(WIN32)
   target_sources(trace PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/win/progress_bar_win.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/progress_win.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/code_patcher_win.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/process_trace_state_win.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/stack_trace_win.cpp
   )
 endif()
