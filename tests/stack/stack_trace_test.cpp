@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,11 @@ namespace {
 //   401400 Rec    test eax,eax; jz 40140A; dec eax; call Rec (401405); call Gamma (40140A); ret
 //   401500 Outer  call Rec (401500); ret
 //   401600 Hidden call Alpha (401600); ret       (in a unit without line numbers)
+//   401700 Ping   test eax,eax; jz 40170A; dec eax; call Pong (401705); call Gamma (40170A); ret
+//   401800 Pong   call Ping (401800); ret
+//   401900 Start  call Ping (401900); ret
+//   401A00 + 20h * k, k = 0..7: Fk  push ebp; mov ebp,esp; call Fk+1 (or Gamma for F7) at +3;
+//                                 pop ebp; ret
 // The stack lies at 10000..20000.
 constexpr uint32_t kStackBase = 0x10000;
 constexpr uint32_t kStackEnd = 0x20000;
@@ -58,6 +64,18 @@ struct Program {
                              {0xC3}}));
     module.Put(0x1500, Join({CallRel(0x401500, 0x401400), {0xC3}}));
     module.Put(0x1600, Join({CallRel(0x401600, 0x401100), {0xC3}}));
+    module.Put(0x1700, Join({{0x85, 0xC0, 0x74, 0x06, 0x48},
+                             CallRel(0x401705, 0x401800),
+                             CallRel(0x40170A, 0x401300),
+                             {0xC3}}));
+    module.Put(0x1800, Join({CallRel(0x401800, 0x401700), {0xC3}}));
+    module.Put(0x1900, Join({CallRel(0x401900, 0x401700), {0xC3}}));
+    for (uint32_t k = 0; k < 8; ++k) {
+      const uint32_t at = 0x401A00 + 0x20 * k;
+      module.Put(
+          at - 0x400000,
+          Join({{0x55, 0x8B, 0xEC}, CallRel(at + 3, k < 7 ? at + 0x20 : 0x401300), {0x5D, 0xC3}}));
+    }
     module.AddTo(memory, "C:\\app\\app.exe");
 
     map->SetModule(0x400000, "C:\\app\\app.exe");
@@ -69,18 +87,29 @@ struct Program {
     map->AddSegment(true, 0x401300, 0x100, "gamma.cpp");
     map->AddSegment(true, 0x401400, 0x200, "rec.cpp");
     map->AddSegment(true, 0x401600, 0x100, "hidden.cpp");
+    map->AddSegment(true, 0x401700, 0x300, "ping.cpp");
+    map->AddSegment(true, 0x401A00, 0x100, "frames.cpp");
     const std::pair<const char*, uint32_t> publics[] = {
-        {"Main", 0x401000}, {"Alpha", 0x401100}, {"Beta", 0x401200},  {"Gamma", 0x401300},
-        {"Rec", 0x401400},  {"Outer", 0x401500}, {"Hidden", 0x401600}};
+        {"Main", 0x401000}, {"Alpha", 0x401100}, {"Beta", 0x401200},   {"Gamma", 0x401300},
+        {"Rec", 0x401400},  {"Outer", 0x401500}, {"Hidden", 0x401600}, {"Ping", 0x401700},
+        {"Pong", 0x401800}, {"Start", 0x401900}};
     for (const auto& [name, address] : publics)
       map->AppendPublic(true, name, address);
+    for (uint32_t k = 0; k < 8; ++k)
+      map->AppendPublic(true, "F" + std::to_string(k), 0x401A00 + 0x20 * k);
     const std::pair<int, uint32_t> lines[] = {
         {10, 0x401000}, {11, 0x401003}, {12, 0x401008}, {20, 0x401100}, {21, 0x401103},
         {22, 0x401108}, {30, 0x401200}, {31, 0x401201}, {32, 0x401206}, {40, 0x401300},
         {41, 0x401305}, {50, 0x401400}, {51, 0x401405}, {52, 0x40140A}, {53, 0x40140F},
-        {60, 0x401500}, {61, 0x401505}};
+        {60, 0x401500}, {61, 0x401505}, {70, 0x401700}, {71, 0x401705}, {72, 0x40170A},
+        {73, 0x40170F}, {80, 0x401800}, {81, 0x401805}, {90, 0x401900}, {91, 0x401905}};
     for (const auto& [line, address] : lines)
       map->AppendLine(line, address);
+    for (uint32_t k = 0; k < 8; ++k) {
+      map->AppendLine(static_cast<int>(100 + 10 * k), 0x401A00 + 0x20 * k);
+      map->AppendLine(static_cast<int>(101 + 10 * k), 0x401A03 + 0x20 * k);
+      map->AppendLine(static_cast<int>(102 + 10 * k), 0x401A08 + 0x20 * k);
+    }
   }
 
   // Pushes dwords so that the first one given ends up outermost (highest).
@@ -171,6 +200,66 @@ TEST(StackTrace, RecursionIsPrintedOnce) {
               "00401500 app.exe rec.cpp   60 Outer")
         << "depth " << depth;
   }
+}
+
+TEST(StackTrace, MutualRecursionIsPrintedOnce) {
+  for (int depth : {1, 3, 25}) {
+    Program p;
+    p.Push({0x401905});
+    for (int i = 0; i < depth; ++i)
+      p.Push({0x40170A, 0x401805});
+    p.Push({0x40170F});
+    EXPECT_EQ(p.Run(p.Fault(0x401300)).text,
+              "00401300 app.exe gamma.cpp 40 Gamma\r\n"
+              "0040170a app.exe ping.cpp  72 Ping\r\n"
+              "00401800 app.exe ping.cpp  80 Pong\r\n"
+              "00401705 app.exe ping.cpp  71 Ping\r\n"
+              "00401900 app.exe ping.cpp  90 Start")
+        << "depth " << depth;
+  }
+}
+
+// Ffirst .. F7 entered in turn, each with its frame pointer saved below its return address;
+// F7 calls Gamma. Returns the expected trace.
+std::string PushFrames(Program& p, int first) {
+  uint32_t ebp = 0;
+  p.Push({0x7C800123, ebp});
+  ebp = p.esp;
+  for (int k = first + 1; k <= 7; ++k) {
+    p.Push({0x401A08 + 0x20 * static_cast<uint32_t>(k - 1), ebp});
+    ebp = p.esp;
+  }
+  p.Push({0x401A08 + 0x20 * 7});
+  std::string expected = "00401300 app.exe gamma.cpp   40 Gamma";
+  for (int k = 7; k >= first; --k) {
+    char line[80];
+    std::snprintf(line, sizeof line, "\r\n%08x app.exe frames.cpp %d F%d", 0x401A03 + 0x20 * k,
+                  101 + 10 * k, k);
+    expected += line;
+  }
+  return expected;
+}
+
+TEST(StackTrace, FramePointerChains) {
+  // Seven linked frames: a chain longer than five makes all but its last two items certain.
+  Program p;
+  const std::string expected = PushFrames(p, 0);
+  TStackTraceRun run = p.Run(p.Fault(0x401300));
+  EXPECT_EQ(run.text, expected);
+  std::string certain;
+  for (const TStackItem& item : run.items)
+    certain += item.certain ? 'C' : '-';
+  EXPECT_EQ(certain, "CCCCC---C");
+
+  // Five linked frames are too few to be trusted: only the current address is certain.
+  Program q;
+  const std::string five = PushFrames(q, 2);
+  run = q.Run(q.Fault(0x401300));
+  EXPECT_EQ(run.text, five);
+  certain.clear();
+  for (const TStackItem& item : run.items)
+    certain += item.certain ? 'C' : '-';
+  EXPECT_EQ(certain, "------C");
 }
 
 TEST(StackTrace, StackWithoutReturnAddressesGivesTheCertainItems) {
