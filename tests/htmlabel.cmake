@@ -23,8 +23,12 @@ add_unit_test_program(htmlabel_tests SHOWS_WINDOWS
   WIN_SOURCES
     htmlabel/html_label_win_test.cpp
     htmlabel/gdi_surface_win_test.cpp
+    htmlabel/markup_image_win_test.cpp
   LIBS ${htmlabel_test_libs}
 )
+# The pictures the tests load, drawn into <build>/pictures.
+include(${PROJECT_SOURCE_DIR}/cmake/Pictures.cmake)
+add_dependencies(htmlabel_tests pictures)
 target_compile_definitions(htmlabel_tests PRIVATE
   HTMLABEL_GOLDEN_DIR="${CMAKE_CURRENT_SOURCE_DIR}/htmlabel/golden")
 if(WIN32)
