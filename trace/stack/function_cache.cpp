@@ -1,5 +1,6 @@
 #include "trace/stack/function_cache.h"
 
+#include <algorithm>
 #include <unordered_set>
 #include <utility>
 
@@ -188,20 +189,30 @@ bool FunctionCache::IsReturnPoint(int index, uint32_t exception_address, uint32_
 
 int FunctionCache::NearestFunctionStart(int module_index, uint32_t address) {
   if (module_index < 0 || static_cast<size_t>(module_index) >= modules_.modules().size()) return -1;
+  const std::vector<uint32_t>& starts = FunctionStartsOf(module_index);
+  // The highest start below address.
+  const auto above = std::lower_bound(starts.begin(), starts.end(), address);
+  if (above == starts.begin()) return -1;
+  return FindFunction(*(above - 1), {}, module_index, false, true);
+}
+
+const std::vector<uint32_t>& FunctionCache::FunctionStartsOf(int module_index) {
+  const auto known = function_starts_.find(module_index);
+  if (known != function_starts_.end()) return known->second;
+  std::vector<uint32_t>& starts = function_starts_[module_index];
   const uint32_t base = modules_.modules()[static_cast<size_t>(module_index)].handle;
   const std::optional<PeImage> image = PeImage::Open(memory_, base);
-  if (!image) return -1;
-  uint32_t best = 0;
-  auto consider = [&](uint32_t rva) {
-    const uint32_t start = base + rva;
-    if (rva != 0 && start < address && start > best) best = start;
+  if (!image) return starts;
+  auto add = [&](uint32_t rva) {
+    if (rva != 0) starts.push_back(base + rva);
   };
-  consider(image->headers().entry_point);
+  add(image->headers().entry_point);
   for (const ExportEntry& entry : image->AllExports()) {
-    if (!entry.is_forwarder) consider(entry.rva);
+    if (!entry.is_forwarder) add(entry.rva);
   }
-  if (best == 0) return -1;
-  return FindFunction(best, {}, module_index, false, true);
+  std::sort(starts.begin(), starts.end());
+  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+  return starts;
 }
 
 }  // namespace trace

@@ -86,12 +86,15 @@ class FunctionCache {
   int Find(uint32_t address, std::string_view name, int module_index, bool force, bool approve,
            int depth);
   std::string NameOf(uint32_t address, int module_index) const;
+  // The module's exported function addresses and entry point, sorted; read once a module.
+  const std::vector<uint32_t>& FunctionStartsOf(int module_index);
   bool StartsInstruction(const TFunctionInfo& info, uint32_t address) const;
 
   const AddressSpace& memory_;
   ModuleList& modules_;
   std::vector<TCachedFunction> functions_;
   std::unordered_map<uint32_t, int> by_entry_;
+  std::unordered_map<int, std::vector<uint32_t>> function_starts_;
   size_t capacity_ = 0;
 };
 
