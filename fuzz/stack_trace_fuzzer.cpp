@@ -25,7 +25,7 @@ namespace {
 constexpr uint32_t kBase = 0x00400000;
 constexpr uint32_t kCodeStart = kBase + 0x1000;
 constexpr uint32_t kCodeSize = 0x1000;
-// The input's code fills the start of the code range; the rest returns.
+// The input's code fills the start of the code range; the rest is no code.
 constexpr uint32_t kInputCodeSize = 0x400;
 constexpr uint32_t kStackBase = 0x00100000;
 constexpr size_t kHeaderBytes = 16;
@@ -66,8 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   trace::testing::FakeAddressSpace memory;
   trace::testing::SyntheticModule module;
   module.entry_point = 0x1000;
-  // Past the input's code every byte returns, so that parsing junk ends soon.
-  std::fill(module.image.begin() + 0x1000, module.image.end(), 0xC3);
+  // Past the input's code the bytes are FF FF (no instruction), so that walking and parsing
+  // junk end soon.
+  std::fill(module.image.begin() + 0x1000, module.image.end(), 0xFF);
   const size_t code_bytes = std::min<size_t>(in.left() * code_share / 256, kInputCodeSize);
   for (size_t i = 0; i < code_bytes; ++i)
     module.image[0x1000 + i] = in.Byte();

@@ -41,10 +41,16 @@ int FunctionCache::Find(uint32_t address, std::string_view name, int module_inde
   }
   if (address == 0 && !force) return -1;
 
+  // Code that did not parse once is not parsed again: like the functions that did, it is
+  // taken to stay as it is for the life of the process.
+  const bool known_unparsable = unparsable_.contains(address);
+  if (known_unparsable && !force) return -1;
+
   if (module_index < 0) module_index = modules_.ModuleOfAddress(address);
   TFunctionInfo info;
-  ParseFunction(memory_, address, info);
+  if (!known_unparsable) ParseFunction(memory_, address, info);
   if (!info.valid) {
+    unparsable_.insert(address);
     if (!force) return -1;
     info = TFunctionInfo{};
     info.valid = true;

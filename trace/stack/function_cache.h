@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "trace/pe/address_space.h"
@@ -95,6 +96,7 @@ class FunctionCache {
   std::vector<TCachedFunction> functions_;
   std::unordered_map<uint32_t, int> by_entry_;
   std::unordered_map<int, std::vector<uint32_t>> function_starts_;
+  std::unordered_set<uint32_t> unparsable_;  // entries whose code did not parse
   size_t capacity_ = 0;
 };
 
