@@ -8,6 +8,7 @@ add_unit_test_program(stack_tests SHOWS_WINDOWS
     stack/function_cache_test.cpp
     stack/entry_point_walk_test.cpp
     stack/stack_trace_test.cpp
+    stack/cached_address_space_test.cpp
   WIN_SOURCES
     stack/progress_bar_win_test.cpp
   LIBS trace

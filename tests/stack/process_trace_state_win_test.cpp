@@ -16,11 +16,32 @@ uint32_t Handle(HMODULE module) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(module));
 }
 
+volatile uint32_t watched = 1;
+
 TEST(ProcessTraceState, ReadsTheLiveProcessWithTheProgramAsMainModule) {
   TraceState& state = ProcessTraceState();
-  EXPECT_EQ(&state.memory(), &LiveSpace());
   EXPECT_EQ(state.main_module(), Handle(GetModuleHandleA(nullptr)));
   EXPECT_EQ(state.is_9x(), OperatingSystem().is_9x);
+  // The process as it was when a trace began, until the next one begins.
+  const uint32_t address = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&watched));
+  ForgetProcessMemory();
+  EXPECT_EQ(state.memory().ReadDword(address), 1u);
+  watched = 2;
+  EXPECT_EQ(state.memory().ReadDword(address), 1u);
+  ForgetProcessMemory();
+  EXPECT_EQ(state.memory().ReadDword(address), 2u);
+  // Modules and export names as the live address space gives them.
+  const uint32_t sleep = static_cast<uint32_t>(
+      reinterpret_cast<uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "Sleep")));
+  EXPECT_EQ(state.memory().ExportName(sleep), LiveSpace().ExportName(sleep));
+  EXPECT_EQ(state.memory().ExportName(sleep + 1), "");
+  ASSERT_TRUE(state.memory().ModuleOf(sleep).has_value());
+  EXPECT_EQ(state.memory().ModuleOf(sleep)->base, LiveSpace().ModuleOf(sleep)->base);
+  EXPECT_EQ(state.memory().ModuleOf(sleep)->path, LiveSpace().ModuleOf(sleep)->path);
+  ASSERT_TRUE(state.memory().ModuleOf(address).has_value());
+  EXPECT_TRUE(state.memory().ModuleOf(address)->is_main);
+  const uint32_t heap = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&state));
+  EXPECT_FALSE(state.memory().ModuleOf(heap).has_value());
 }
 
 TEST(ProcessTraceState, KeepsTheProgramsEmbeddedSymbolDataAndNoneForASystemModule) {

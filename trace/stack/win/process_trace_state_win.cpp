@@ -5,8 +5,8 @@
 #include <memory>
 #include <mutex>
 
-#include "trace/pe/win/live_address_space_win.h"
 #include "trace/stack/win/code_patcher_win.h"
+#include "trace/stack/win/process_memory_win.h"
 #include "trace/symbols/win/symbol_data_win.h"
 #include "trace/system/win/os_info_win.h"
 
@@ -14,14 +14,30 @@ namespace trace {
 
 namespace {
 
-// The state with the patcher it writes through; the patcher outlives nothing it patched
-// (its stubs stay in place).
+// The process's code patcher; the cached pages of the process forget what it rewrote.
+class ProcessPatcher : public CodePatcher {
+ public:
+  explicit ProcessPatcher(ProcessMemory& memory) : memory_(memory) {}
+  uint32_t RedirectCall(uint32_t call_address, uint32_t target) override {
+    const uint32_t stub = patcher_.RedirectCall(call_address, target);
+    if (stub != 0) memory_.Forget();
+    return stub;
+  }
+
+ private:
+  WinCodePatcher patcher_;
+  ProcessMemory& memory_;
+};
+
+// The state with the memory it reads and the patcher it writes through; stubs stay in place
+// when it goes.
 struct ProcessState {
-  WinCodePatcher patcher;
+  ProcessMemory memory;
+  ProcessPatcher patcher{memory};
   TraceState state;
 
   ProcessState()
-      : state(LiveSpace(), ProcessSymbolData(),
+      : state(memory, ProcessSymbolData(),
               static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr))),
               OperatingSystem().is_9x, &patcher) {}
 };
@@ -66,6 +82,11 @@ TraceState& ProcessTraceState() {
   const std::lock_guard<std::mutex> hold(Lock());
   if (current == nullptr) current = std::make_unique<ProcessState>();
   return current->state;
+}
+
+void ForgetProcessMemory() {
+  const std::lock_guard<std::mutex> hold(Lock());
+  if (current != nullptr) current->memory.Forget();
 }
 
 }  // namespace trace

@@ -15,11 +15,15 @@ void ReleaseProcessTraceState();
 // The references held now.
 int ProcessTraceStateReferences();
 
-// The process's state, made on first use: the live address space, symbol data from each
-// module's embedded block or files beside it (kept only when valid), the program's
-// executable as main module, the 9x family from the operating system record, and a
-// WinCodePatcher. One trace at a time.
+// The process's state, made on first use: the live address space read through a page cache
+// (ProcessMemory), symbol data from each module's embedded block or files beside it (kept
+// only when valid), the program's executable as main module, the 9x family from the
+// operating system record, and a WinCodePatcher. One trace at a time.
 TraceState& ProcessTraceState();
+
+// Drops the state's cached pages and answers of the process (not its modules and
+// functions): every trace begins with it, so that it reads the process as it is.
+void ForgetProcessMemory();
 
 // The symbol data source of the process's state: the module's symbol data when valid, else
 // null.

@@ -81,7 +81,9 @@ __attribute__((noinline)) std::string StackTrace(bool hide_items_without_lines,
   if (!StackRangeReadable(request.stack_begin, request.stack_end)) return {};
 
   TStackTraceFindings findings;
-  std::string text = StackTrace(ProcessTraceState(), request, &findings, progress);
+  TraceState& state = ProcessTraceState();
+  ForgetProcessMemory();
+  std::string text = StackTrace(state, request, &findings, progress);
   if (exception_address != nullptr) *exception_address = Pointer(findings.exception_address);
   if (function_entry != nullptr) *function_entry = Pointer(findings.function_entry);
   return text;
