@@ -20,6 +20,7 @@
 #include "bench/summary_line.h"
 #include "trace/pe/win/live_address_space_win.h"
 #include "trace/stack/stack_trace.h"
+#include "trace/stack/win/process_memory_win.h"
 #include "trace/stack/win/process_trace_state_win.h"
 #include "trace/stack/win/stack_trace_win.h"
 #include "trace/system/win/try_read_memory_win.h"
@@ -243,10 +244,12 @@ void PrintRound(const char* title, const std::vector<Worker>& workers, const Rou
 }
 
 // One trace of the largest thread through a state of its own over a timed view of the
-// process's memory: the time of every stage and of the memory calls.
+// process's memory: the time of every stage and of the memory calls that reach the system
+// beneath the page cache.
 void PrintWhereTheTimeGoes(Worker& worker) {
   TimedSpace space;
-  trace::TraceState state(space, trace::ProcessSymbolData(), Address(GetModuleHandleA(nullptr)),
+  trace::ProcessMemory memory(space);
+  trace::TraceState state(memory, trace::ProcessSymbolData(), Address(GetModuleHandleA(nullptr)),
                           false, nullptr);
   double stage_start[trace::kTraceStageCount + 1] = {};
   state.stage_hook = [&](trace::TraceStage stage) { stage_start[static_cast<int>(stage)] = Now(); };
@@ -286,29 +289,30 @@ void PrintWhereTheTimeGoes(Worker& worker) {
               space.export_seconds * 1000);
 }
 
-// The cost of one read of the process's own memory and of its parts.
+// The cost of one read of the process's own memory and of its parts, by size.
 void PrintReadCost() {
-  constexpr int kCalls = 20000;
-  static uint32_t source[2] = {1, 2};
-  uint32_t buffer[2];
+  constexpr int kCalls = 2000;
+  static uint8_t source[65536];
+  static uint8_t buffer[65536];
+  MEMORY_BASIC_INFORMATION info;
   double start = Now();
   for (int i = 0; i < kCalls; ++i)
-    trace::TryReadMemory(source, buffer, 8);
-  const double try_read = (Now() - start) / kCalls;
-  start = Now();
-  MEMORY_BASIC_INFORMATION info;
-  for (int i = 0; i < kCalls; ++i)
     VirtualQuery(source, &info, sizeof info);
-  const double query = (Now() - start) / kCalls;
+  std::printf("VirtualQuery %.2f us; ReadProcessMemory of the own process:",
+              (Now() - start) / kCalls * 1e6);
+  for (uint32_t size : {8u, 256u, 1024u, 4096u, 65536u}) {
+    const int calls = size > 4096 ? kCalls / 10 : kCalls;
+    SIZE_T done = 0;
+    start = Now();
+    for (int i = 0; i < calls; ++i) {
+      ReadProcessMemory(GetCurrentProcess(), source, buffer, size, &done);
+    }
+    std::printf(" %u bytes %.2f us;", size, (Now() - start) / calls * 1e6);
+  }
   start = Now();
-  SIZE_T done = 0;
   for (int i = 0; i < kCalls; ++i)
-    ReadProcessMemory(GetCurrentProcess(), source, buffer, 8, &done);
-  const double read = (Now() - start) / kCalls;
-  std::printf(
-      "one 8-byte read: TryReadMemory %.2f us = VirtualQuery %.2f us + "
-      "ReadProcessMemory %.2f us\n\n",
-      try_read * 1e6, query * 1e6, read * 1e6);
+    trace::TryReadMemory(source, buffer, 8);
+  std::printf(" TryReadMemory of 8 bytes %.2f us\n\n", (Now() - start) / kCalls * 1e6);
 }
 
 }  // namespace
