@@ -1,7 +1,9 @@
 // The installer's entry point: the application object with its title, the
-// welcome window as the main window, and the message loop until it closes.
+// welcome window as the main window, the registration window (hidden; nothing
+// shows it), and the message loop until the main window closes.
 #include <windows.h>
 
+#include "app/registration_window.h"
 #include "app/welcome_window.h"
 #include "framework/application.h"
 
@@ -11,6 +13,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     application.Initialize();
     application.SetTitle("Adrelo Installation");
     application.CreateForm<app::TForm1>();
+    application.CreateForm<app::TForm2>();
     application.Run();
   } catch (const fw::Exception& e) {
     application.ShowException(e);
