@@ -4,7 +4,7 @@
 if(WIN32)
   add_executable(stack_trace_bench ${CMAKE_CURRENT_LIST_DIR}/stack_trace_bench_win.cpp)
   target_include_directories(stack_trace_bench PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(stack_trace_bench PRIVATE trace dbghelp)
+  target_link_libraries(stack_trace_bench PRIVATE trace dbghelp ntdll)
   set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/stack_trace_bench_win.cpp PROPERTIES
     COMPILE_OPTIONS "-O2;-fomit-frame-pointer")
 endif()

@@ -1,14 +1,15 @@
 // The stack trace of live threads against dbghelp's StackWalk64: ten threads of this program
-// wait in WaitForSingleObject below stacks of 16 KB to 1 MB made of real frames (a recursion
-// of -O2 code without frame pointers, each frame full of junk dwords, some of them addresses
-// inside this program's code). Each thread is suspended and traced by our StackTrace and by
-// StackWalk64 with every frame named (SymFromAddr, SymGetLineFromAddr64, symbols from this
+// wait in ntdll's NtWaitForSingleObject below stacks of 16 KB to 1 MB made of real frames (a
+// recursion of -O2 code without frame pointers, each frame full of junk dwords, some of them
+// addresses inside this program's code). Each thread is suspended and traced by our StackTrace and
+// by StackWalk64 with every frame named (SymFromAddr, SymGetLineFromAddr64, symbols from this
 // program's DWARF), one after the other in alternating order. Prints the time per thread,
 // the ratio and the whole ten-thread trace, first with empty caches and again; then where
 // our time goes: per stage, and the reads of the process's memory.
 #include <windows.h>
 //
 #include <dbghelp.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -67,6 +68,15 @@ struct Worker {
 
 thread_local Worker* own_worker = nullptr;
 
+// Waits straight in the system call: a wait through kernel32's WaitForSingleObject stub (a
+// jump on into kernelbase) loses every caller in today's trace. With a frame pointer, so
+// that StackWalk64 gets from ntdll's system call stub (which has no unwind data) back to
+// here; the frames above have their DWARF call frame information.
+__attribute__((noipa, optimize("no-omit-frame-pointer"))) void WaitForRelease() {
+  NtWaitForSingleObject(release_event, FALSE, nullptr);
+  asm volatile("");
+}
+
 // One frame of the recursion: junk dwords (every fourth an address in this program's code,
 // rarely a return point), then the call one level down, the junk read again after it.
 __attribute__((noipa)) uint32_t Deep(int depth, uint32_t seed) {
@@ -78,7 +88,7 @@ __attribute__((noipa)) uint32_t Deep(int depth, uint32_t seed) {
   if (depth == 0) {
     own_worker->deepest = Address(const_cast<const uint32_t*>(&junk[0]));
     SetEvent(own_worker->arrived);
-    WaitForSingleObject(release_event, INFINITE);
+    WaitForRelease();
     return junk[1];
   }
   const uint32_t inner = Deep(depth - 1, seed * 31 + 7);
@@ -154,6 +164,11 @@ class TimedSpace : public trace::AddressSpace {
     read_seconds += Now() - start;
     ++reads;
     read_bytes += count;
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQuery(Pointer(address), &info, sizeof info) == sizeof info &&
+        info.Type != MEM_IMAGE) {
+      ++reads_outside_images;
+    }
     return read;
   }
   std::optional<trace::MemoryRegion> Region(uint32_t address) const override {
@@ -180,6 +195,7 @@ class TimedSpace : public trace::AddressSpace {
 
   mutable double read_seconds = 0, region_seconds = 0, module_seconds = 0, export_seconds = 0;
   mutable long reads = 0, read_bytes = 0, regions = 0, modules = 0, exports = 0;
+  mutable long reads_outside_images = 0;
 };
 
 const char* StageName(int stage) {
@@ -281,6 +297,8 @@ void PrintWhereTheTimeGoes(Worker& worker) {
   std::printf("  memory reads   %8ld calls, %9ld bytes, %8.2f ms (%.2f us a call)\n", space.reads,
               space.read_bytes, space.read_seconds * 1000,
               space.reads ? space.read_seconds * 1e6 / space.reads : 0.0);
+  std::printf("  of the reads, outside module images (stack, heap, mappings): %ld\n",
+              space.reads_outside_images);
   std::printf("  regions        %8ld calls, %8.2f ms\n", space.regions,
               space.region_seconds * 1000);
   std::printf("  module look-ups %7ld calls, %8.2f ms\n", space.modules,
