@@ -39,6 +39,8 @@ class ReplayAddressSpace : public AddressSpace {
   // Adds committed memory holding bytes at base, its own allocation (a stack region). False
   // with a reason in error when it is empty, leaves 32 bits or overlaps what is there.
   bool AddMemory(uint32_t base, std::vector<uint8_t> bytes, std::string& error);
+  // Removes the memory added at base; nothing when none was.
+  void RemoveMemory(uint32_t base) { blocks_.erase(base); }
 
   // Gives the module at base this symbol data instead of its files' (null: none).
   void SetSymbolData(uint32_t base, std::shared_ptr<const TMapFile> map);
