@@ -20,6 +20,10 @@ class CountingSpace : public FakeAddressSpace {
     ++reads;
     return FakeAddressSpace::Read(address, buffer, count);
   }
+  std::optional<MemoryRegion> Region(uint32_t address) const override {
+    ++region_calls;
+    return FakeAddressSpace::Region(address);
+  }
   std::optional<ModuleInfo> ModuleOf(uint32_t address) const override {
     ++module_calls;
     return FakeAddressSpace::ModuleOf(address);
@@ -28,7 +32,7 @@ class CountingSpace : public FakeAddressSpace {
     ++export_calls;
     return FakeAddressSpace::ExportName(address);
   }
-  mutable int reads = 0, module_calls = 0, export_calls = 0;
+  mutable int reads = 0, region_calls = 0, module_calls = 0, export_calls = 0;
 };
 
 std::vector<uint8_t> Pattern(size_t size) {
@@ -84,6 +88,27 @@ TEST(CachedAddressSpace, PartlyReadablePagesReadAsBeneath) {
   EXPECT_FALSE(cache.Read(0x2003C, got, 8));  // ends after them
   EXPECT_EQ(cache.pages(), 1u);               // known as not whole
   EXPECT_FALSE(cache.Read(0x50000, got, 4));  // nothing there
+}
+
+TEST(CachedAddressSpace, AsksForEachRegionOnce) {
+  CountingSpace inner;
+  inner.Add(0x10000, Pattern(0x3000));
+  inner.Add(0x30000, Pattern(0x100));
+  CachedAddressSpace cache(inner);
+  for (uint32_t address : {0x10000u, 0x12FFFu, 0x11234u, 0x30080u, 0x30000u}) {
+    const std::optional<MemoryRegion> region = cache.Region(address);
+    ASSERT_TRUE(region.has_value()) << std::hex << address;
+    EXPECT_EQ(region->base, address < 0x30000 ? 0x10000u : 0x30000u);
+    EXPECT_EQ(region->size, address < 0x30000 ? 0x3000u : 0x100u);
+  }
+  EXPECT_EQ(inner.region_calls, 2);
+  // Where there is none, asked every time.
+  EXPECT_FALSE(cache.Region(0x13000).has_value());
+  EXPECT_FALSE(cache.Region(0x13000).has_value());
+  EXPECT_EQ(inner.region_calls, 4);
+  cache.Forget();
+  EXPECT_TRUE(cache.Region(0x10000).has_value());
+  EXPECT_EQ(inner.region_calls, 5);
 }
 
 TEST(CachedAddressSpace, AsksForModulesAndExportNamesOncePerAddress) {

@@ -69,7 +69,15 @@ bool CachedAddressSpace::Read(uint32_t address, void* buffer, uint32_t count) co
 }
 
 std::optional<MemoryRegion> CachedAddressSpace::Region(uint32_t address) const {
-  return inner_.Region(address);
+  if (auto found = regions_.upper_bound(address); found != regions_.begin()) {
+    --found;
+    if (address - found->first < found->second.size) return found->second;
+  }
+  std::optional<MemoryRegion> region = inner_.Region(address);
+  if (!region || region->size == 0 || address - region->base >= region->size) return region;
+  if (regions_.size() >= kMaxAnswers) regions_.clear();
+  regions_[region->base] = *region;
+  return region;
 }
 
 std::optional<ModuleInfo> CachedAddressSpace::ModuleOf(uint32_t address) const {
@@ -89,6 +97,7 @@ std::string CachedAddressSpace::ExportName(uint32_t address) const {
 void CachedAddressSpace::Forget() {
   page_index_.clear();
   slots_.clear();
+  regions_.clear();
   modules_.clear();
   export_names_.clear();
 }

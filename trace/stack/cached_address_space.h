@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,7 +35,9 @@ class CachedAddressSpace : public AddressSpace {
   explicit CachedAddressSpace(const AddressSpace& inner) : inner_(inner) {}
 
   bool Read(uint32_t address, void* buffer, uint32_t count) const override;
-  // Asked of inner every time: regions change as the process runs.
+  // Found once per region: a region known stands for every address inside it until
+  // Forget(), even if the process has changed it since (reads are asked of inner, and fail
+  // there, all the same).
   std::optional<MemoryRegion> Region(uint32_t address) const override;
   std::optional<ModuleInfo> ModuleOf(uint32_t address) const override;
   std::string ExportName(uint32_t address) const override;
@@ -64,6 +67,7 @@ class CachedAddressSpace : public AddressSpace {
   const AddressSpace& inner_;
   mutable std::unordered_map<uint32_t, size_t> page_index_;  // page start -> slot, or npos
   mutable std::vector<std::unique_ptr<uint8_t[]>> slots_;
+  mutable std::map<uint32_t, MemoryRegion> regions_;  // by base
   mutable std::unordered_map<uint32_t, std::optional<ModuleInfo>> modules_;
   mutable std::unordered_map<uint32_t, std::string> export_names_;
 };
