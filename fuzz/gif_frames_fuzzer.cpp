@@ -1,5 +1,6 @@
 // Walks arbitrary bytes as a GIF file and copies them from a frame chosen by
-// the last byte; lays tiles with sizes taken from the first bytes. Checks
+// the last byte; reads the size they announce as a picture file; lays tiles
+// with sizes taken from the first bytes. Checks
 // that frames lie in the data in order, that the copy keeps the bytes before
 // the first frame and starts its frames with the chosen one, and that tiles
 // cover their area with whole blocks.
@@ -7,9 +8,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <span>
 #include <vector>
 
+#include "htmlabel/declared_picture_size.h"
 #include "htmlabel/gif_frames.h"
 #include "htmlabel/picture_geometry.h"
 
@@ -97,5 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);
   CheckFrames(bytes);
   CheckTiles(bytes);
+  if (const std::optional<htmlabel::Size> size = htmlabel::DeclaredPictureSize(bytes))
+    Check(size->cx >= 0 && size->cy >= 0, "sizes are not negative");
   return 0;
 }

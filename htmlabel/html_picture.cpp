@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "framework/exception.h"
+#include "htmlabel/declared_picture_size.h"
 #include "htmlabel/gif_frames.h"
 #include "htmlabel/picture_geometry.h"
 
@@ -58,6 +59,8 @@ void THTMLPicture::Load() {
   }
   const std::span<const std::uint8_t> decoded_bytes = bytes.empty() ? data : bytes;
   decoded_.reset();
+  // A file announcing an absurd size is refused before the loader allocates for it.
+  if (!DeclaredSizeAcceptable(data)) throw fw::Exception("Could not load image");
   const PictureDecoder* decoder = Services().decoder;
   if (decoder == nullptr) throw fw::Exception("Could not load image. Invalid format");
   DecodeResult result = decoder->Decode(decoded_bytes);

@@ -16,6 +16,7 @@ add_unit_test_program(htmlabel_tests SHOWS_WINDOWS
     htmlabel/hint_text_test.cpp
     htmlabel/label_layout_test.cpp
     htmlabel/anchor_tracker_test.cpp
+    htmlabel/declared_picture_size_test.cpp
     htmlabel/gif_frames_test.cpp
     htmlabel/picture_geometry_test.cpp
     htmlabel/html_picture_test.cpp
