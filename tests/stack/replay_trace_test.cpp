@@ -292,7 +292,6 @@ TEST_F(ReplayBadInput, ModuleWhoseHeadersLie) {
 
 TEST_F(ReplayBadInput, SymbolDataThatDoesNotMatchTheCode) {
   // The program's own symbols moved by 0x123 bytes, and Wine's msvcrt given the program's.
-  const Scenario& scenario = Find("plain calls");
   auto shifted = std::make_shared<TMapFile>();
   shifted->SetModule(world_.image_base, "chains.exe");
   shifted->SetRanges(world_.map->code_start(), world_.map->code_end(), world_.map->data_start(),
@@ -313,7 +312,6 @@ TEST_F(ReplayBadInput, SymbolDataThatDoesNotMatchTheCode) {
     SCOPED_TRACE(each.name);
     ExpectEnds(world_.Trace(LayOut(each), FaultRequest(each)).text, "shifted symbols");
   }
-  (void)scenario;
 }
 
 }  // namespace
