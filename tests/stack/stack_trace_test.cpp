@@ -26,6 +26,9 @@ namespace {
 //   401900 Start  call Ping (401900); ret
 //   401A00 + 20h * k, k = 0..7: Fk  push ebp; mov ebp,esp; call Fk+1 (or Gamma for F7) at +3;
 //                                 pop ebp; ret
+//   401B00 Stub   jmp Real
+//   401B40 Real   push esi; call Gamma (401B41); pop esi; ret
+//   401B80 Caller call Stub (401B80); ret
 // The stack lies at 10000..20000.
 constexpr uint32_t kStackBase = 0x10000;
 constexpr uint32_t kStackEnd = 0x20000;
@@ -76,6 +79,9 @@ struct Program {
           at - 0x400000,
           Join({{0x55, 0x8B, 0xEC}, CallRel(at + 3, k < 7 ? at + 0x20 : 0x401300), {0x5D, 0xC3}}));
     }
+    module.Put(0x1B00, {0xE9, 0x3B, 0x00, 0x00, 0x00});
+    module.Put(0x1B40, Join({{0x56}, CallRel(0x401B41, 0x401300), {0x5E, 0xC3}}));
+    module.Put(0x1B80, Join({CallRel(0x401B80, 0x401B00), {0xC3}}));
     module.AddTo(memory, "C:\\app\\app.exe");
 
     map->SetModule(0x400000, "C:\\app\\app.exe");
@@ -89,6 +95,7 @@ struct Program {
     map->AddSegment(true, 0x401600, 0x100, "hidden.cpp");
     map->AddSegment(true, 0x401700, 0x300, "ping.cpp");
     map->AddSegment(true, 0x401A00, 0x100, "frames.cpp");
+    map->AddSegment(true, 0x401B00, 0x100, "stub.cpp");
     const std::pair<const char*, uint32_t> publics[] = {
         {"Main", 0x401000}, {"Alpha", 0x401100}, {"Beta", 0x401200},   {"Gamma", 0x401300},
         {"Rec", 0x401400},  {"Outer", 0x401500}, {"Hidden", 0x401600}, {"Ping", 0x401700},
@@ -97,6 +104,9 @@ struct Program {
       map->AppendPublic(true, name, address);
     for (uint32_t k = 0; k < 8; ++k)
       map->AppendPublic(true, "F" + std::to_string(k), 0x401A00 + 0x20 * k);
+    map->AppendPublic(true, "Stub", 0x401B00);
+    map->AppendPublic(true, "Real", 0x401B40);
+    map->AppendPublic(true, "Caller", 0x401B80);
     const std::pair<int, uint32_t> lines[] = {
         {10, 0x401000}, {11, 0x401003}, {12, 0x401008}, {20, 0x401100}, {21, 0x401103},
         {22, 0x401108}, {30, 0x401200}, {31, 0x401201}, {32, 0x401206}, {40, 0x401300},
@@ -110,6 +120,14 @@ struct Program {
       map->AppendLine(static_cast<int>(101 + 10 * k), 0x401A03 + 0x20 * k);
       map->AppendLine(static_cast<int>(102 + 10 * k), 0x401A08 + 0x20 * k);
     }
+    for (const auto& [line, address] :
+         std::initializer_list<std::pair<int, uint32_t>>{{200, 0x401B00},
+                                                         {210, 0x401B40},
+                                                         {211, 0x401B41},
+                                                         {212, 0x401B46},
+                                                         {220, 0x401B80},
+                                                         {221, 0x401B85}})
+      map->AppendLine(line, address);
   }
 
   // Pushes dwords so that the first one given ends up outermost (highest).
@@ -260,6 +278,17 @@ TEST(StackTrace, FramePointerChains) {
   for (const TStackItem& item : run.items)
     certain += item.certain ? 'C' : '-';
   EXPECT_EQ(certain, "------C");
+}
+
+TEST(StackTrace, ACallThroughAJumpReachesTheFunctionJumpedTo) {
+  // Caller calls Stub, which jumps on to Real: Real's return point is Stub's caller's callee.
+  Program p;
+  p.Push({0x401B85});
+  p.Push({0x401B46, 0x12345678});
+  EXPECT_EQ(p.Run(p.Fault(0x401300)).text,
+            "00401300 app.exe gamma.cpp  40 Gamma\r\n"
+            "00401b41 app.exe stub.cpp  211 Real\r\n"
+            "00401b80 app.exe stub.cpp  220 Caller");
 }
 
 TEST(StackTrace, StackWithoutReturnAddressesGivesTheCertainItems) {

@@ -178,9 +178,11 @@ class Tracer {
     int module_index = modules_.Register(region->allocation_base);
     if (!certain) {
       if (address - region->base <= 7 || address < region->base) return false;
-      if (!CallsBefore(memory_, address)) return false;
+      // The module first: most dwords of a stack point nowhere near code, and that answer
+      // costs no read.
       const TModuleRecord* module = Module(module_index);
       if (!module || !InModule(*module, address)) return false;
+      if (!CallsBefore(memory_, address)) return false;
     }
 
     // The function that holds the address, and whether it calls out there.
@@ -573,15 +575,26 @@ class Tracer {
         if (link.function < 0) return;
       }
     }
+    // The called function and those it jumps on to (a stub that jumps into another module, a
+    // tail call): their calls all return onto the same stack frame.
+    const std::vector<int> callees = target_known ? JumpedTo(called) : std::vector<int>{};
     for (int j = i + 1; j < Count(); ++j) {
       TStackItem& inner = Item(j);
       if (inner.removed) continue;
       TReturnCall call;
       bool link = true;
+      int function = called;
       if (target_known) {
-        uint32_t address = inner.address;
-        link =
-            functions_.IsReturnPoint(called, SoftwareExceptionAddress(), address, call, inner.stop);
+        link = false;
+        for (const int callee : callees) {
+          uint32_t address = inner.address;
+          if (functions_.IsReturnPoint(callee, SoftwareExceptionAddress(), address, call,
+                                       inner.stop)) {
+            link = true;
+            function = callee;
+            break;
+          }
+        }
       }
       if (link && !approve) {
         for (const TStackLink& back : inner.links[kOuterSide].links) {
@@ -593,11 +606,31 @@ class Tracer {
       }
       if (link) {
         AppendLink(Item(j).links[kOuterSide],
-                   {i, call.address, call.target_known, call.target, called, 0});
-        AppendLink(Item(i).links[kInnerSide], {j, call_address, target_known, target, called, 0});
+                   {i, call.address, call.target_known, call.target, function, 0});
+        AppendLink(Item(i).links[kInnerSide], {j, call_address, target_known, target, function, 0});
       }
       if (Item(j).certain) break;
     }
+  }
+
+  // The function at index, then the cached functions it jumps to, theirs in turn, each once
+  // and kMaxJumpDepth deep at most.
+  std::vector<int> JumpedTo(int index) const {
+    std::vector<int> found{index};
+    for (size_t at = 0, depth_end = 1, depth = 0; at < found.size() && depth < kMaxJumpDepth;
+         ++at) {
+      if (at == depth_end) {
+        ++depth;
+        depth_end = found.size();
+      }
+      for (const TKnownCall& jump : Function(found[at]).info.known_calls) {
+        if (jump.is_call || jump.target == 0) continue;
+        const int next = functions_.IndexOfEntry(jump.target);
+        if (next >= 0 && std::find(found.begin(), found.end(), next) == found.end())
+          found.push_back(next);
+      }
+    }
+    return found;
   }
 
   // ---- RealizeOptimalLinkChains
