@@ -1,9 +1,10 @@
 # The pictures the build stores and the tests load, drawn from code by
 # tools/make_pictures.py into <build>/pictures: target "pictures".
+# Every directory that includes this file gets PICTURES_DIR; the target is made once.
+set(PICTURES_DIR ${CMAKE_BINARY_DIR}/pictures)
 include_guard(GLOBAL)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-set(PICTURES_DIR ${CMAKE_BINARY_DIR}/pictures)
 set(picture_names registration.bmp frames.gif tile.bmp images.bmp plain.gif)
 set(picture_files)
 foreach(name ${picture_names})
