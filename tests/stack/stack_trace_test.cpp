@@ -18,17 +18,17 @@ namespace {
 //   401100 Alpha  sub esp,0Ch; call Beta (401103); add esp,0Ch; ret
 //   401200 Beta   push esi; call Gamma (401201); pop esi; ret
 //   401300 Gamma  mov eax,[0] (faults); ret
-//   401400 Rec    test eax,eax; jz 40140A; dec eax; call Rec (401405); call Gamma (40140A); ret
-//   401500 Outer  call Rec (401500); ret
-//   401600 Hidden call Alpha (401600); ret       (in a unit without line numbers)
-//   401700 Ping   test eax,eax; jz 40170A; dec eax; call Pong (401705); call Gamma (40170A); ret
+//   401400 Rec    test eax,eax; jz 40140A; dec eax; call Rec (401405); call
+//   Gamma (40140A); ret 401500 Outer  call Rec (401500); ret 401600 Hidden call
+//   Alpha (401600); ret       (in a unit without line numbers) 401700 Ping test
+//   eax,eax; jz 40170A; dec eax; call Pong (401705); call Gamma (40170A); ret
 //   401800 Pong   call Ping (401800); ret
 //   401900 Start  call Ping (401900); ret
-//   401A00 + 20h * k, k = 0..7: Fk  push ebp; mov ebp,esp; call Fk+1 (or Gamma for F7) at +3;
+//   401A00 + 20h * k, k = 0..7: Fk  push ebp; mov ebp,esp; call Fk+1 (or Gamma
+//   for F7) at +3;
 //                                 pop ebp; ret
-//   401B00 Stub   jmp Real
-//   401B40 Real   push esi; call Gamma (401B41); pop esi; ret
-//   401B80 Caller call Stub (401B80); ret
+//   401B00 Stub   mov edi,edi; jmp [402000] (which holds 501000, in another
+//   module) 401B80 Caller call Stub (401B80); ret
 // The stack lies at 10000..20000.
 constexpr uint32_t kStackBase = 0x10000;
 constexpr uint32_t kStackEnd = 0x20000;
@@ -79,8 +79,8 @@ struct Program {
           at - 0x400000,
           Join({{0x55, 0x8B, 0xEC}, CallRel(at + 3, k < 7 ? at + 0x20 : 0x401300), {0x5D, 0xC3}}));
     }
-    module.Put(0x1B00, {0xE9, 0x3B, 0x00, 0x00, 0x00});
-    module.Put(0x1B40, Join({{0x56}, CallRel(0x401B41, 0x401300), {0x5E, 0xC3}}));
+    module.Put(0x1B00, {0x8B, 0xFF, 0xFF, 0x25, 0x00, 0x20, 0x40, 0x00});
+    module.Put(0x2000, {0x00, 0x10, 0x50, 0x00});
     module.Put(0x1B80, Join({CallRel(0x401B80, 0x401B00), {0xC3}}));
     module.AddTo(memory, "C:\\app\\app.exe");
 
@@ -105,7 +105,6 @@ struct Program {
     for (uint32_t k = 0; k < 8; ++k)
       map->AppendPublic(true, "F" + std::to_string(k), 0x401A00 + 0x20 * k);
     map->AppendPublic(true, "Stub", 0x401B00);
-    map->AppendPublic(true, "Real", 0x401B40);
     map->AppendPublic(true, "Caller", 0x401B80);
     const std::pair<int, uint32_t> lines[] = {
         {10, 0x401000}, {11, 0x401003}, {12, 0x401008}, {20, 0x401100}, {21, 0x401103},
@@ -120,13 +119,8 @@ struct Program {
       map->AppendLine(static_cast<int>(101 + 10 * k), 0x401A03 + 0x20 * k);
       map->AppendLine(static_cast<int>(102 + 10 * k), 0x401A08 + 0x20 * k);
     }
-    for (const auto& [line, address] :
-         std::initializer_list<std::pair<int, uint32_t>>{{200, 0x401B00},
-                                                         {210, 0x401B40},
-                                                         {211, 0x401B41},
-                                                         {212, 0x401B46},
-                                                         {220, 0x401B80},
-                                                         {221, 0x401B85}})
+    for (const auto& [line, address] : std::initializer_list<std::pair<int, uint32_t>>{
+             {200, 0x401B00}, {220, 0x401B80}, {221, 0x401B85}})
       map->AppendLine(line, address);
   }
 
@@ -153,8 +147,8 @@ struct Program {
     memory.Add(kStackBase, stack);
     TraceState state(
         memory,
-        [this](uint32_t, const std::string&) {
-          return with_symbols ? std::shared_ptr<const TMapFile>(map) : nullptr;
+        [this](uint32_t base, const std::string&) {
+          return with_symbols && base == 0x400000 ? std::shared_ptr<const TMapFile>(map) : nullptr;
         },
         0x400000, false, nullptr);
     state.stage_hook = std::move(hook);
@@ -237,8 +231,8 @@ TEST(StackTrace, MutualRecursionIsPrintedOnce) {
   }
 }
 
-// Ffirst .. F7 entered in turn, each with its frame pointer saved below its return address;
-// F7 calls Gamma. Returns the expected trace.
+// Ffirst .. F7 entered in turn, each with its frame pointer saved below its
+// return address; F7 calls Gamma. Returns the expected trace.
 std::string PushFrames(Program& p, int first) {
   uint32_t ebp = 0;
   p.Push({0x7C800123, ebp});
@@ -259,7 +253,8 @@ std::string PushFrames(Program& p, int first) {
 }
 
 TEST(StackTrace, FramePointerChains) {
-  // Seven linked frames: a chain longer than five makes all but its last two items certain.
+  // Seven linked frames: a chain longer than five makes all but its last two
+  // items certain.
   Program p;
   const std::string expected = PushFrames(p, 0);
   TStackTraceRun run = p.Run(p.Fault(0x401300));
@@ -269,7 +264,8 @@ TEST(StackTrace, FramePointerChains) {
     certain += item.certain ? 'C' : '-';
   EXPECT_EQ(certain, "CCCCC---C");
 
-  // Five linked frames are too few to be trusted: only the current address is certain.
+  // Five linked frames are too few to be trusted: only the current address is
+  // certain.
   Program q;
   const std::string five = PushFrames(q, 2);
   run = q.Run(q.Fault(0x401300));
@@ -280,15 +276,24 @@ TEST(StackTrace, FramePointerChains) {
   EXPECT_EQ(certain, "------C");
 }
 
-TEST(StackTrace, ACallThroughAJumpReachesTheFunctionJumpedTo) {
-  // Caller calls Stub, which jumps on to Real: Real's return point is Stub's caller's callee.
+TEST(StackTrace, ACallThroughAStubReachesTheFunctionItJumpsTo) {
+  // Caller calls Stub, which jumps on into other.dll's Real (as a system
+  // function's stub jumps into the module that holds the code): Real's return
+  // point is Caller's callee.
   Program p;
+  testing::SyntheticModule other;
+  other.base = 0x500000;
+  other.entry_point = 0x1100;
+  other.Put(0x1000, Join({{0x56}, CallRel(0x501001, 0x401300), {0x5E, 0xC3}}));
+  other.Put(0x1100, {0xC3});
+  other.AddTo(p.memory, "C:\\windows\\other.dll");
+  p.memory.AddExport(0x501000, "Real");
   p.Push({0x401B85});
-  p.Push({0x401B46, 0x12345678});
+  p.Push({0x501006, 0x12345678});
   EXPECT_EQ(p.Run(p.Fault(0x401300)).text,
-            "00401300 app.exe gamma.cpp  40 Gamma\r\n"
-            "00401b41 app.exe stub.cpp  211 Real\r\n"
-            "00401b80 app.exe stub.cpp  220 Caller");
+            "00401300 app.exe   gamma.cpp  40 Gamma\r\n"
+            "00501001 other.dll               Real\r\n"
+            "00401b80 app.exe   stub.cpp  220 Caller");
 }
 
 TEST(StackTrace, StackWithoutReturnAddressesGivesTheCertainItems) {
@@ -322,8 +327,9 @@ TEST(StackTrace, WithoutSymbolDataTheProgramsOwnCodeHasNoNames) {
   Program p;
   p.with_symbols = false;
   PushChain(p);
-  // The certain item prints with the module's name only; return points of the main module
-  // without symbol data are kept without functions and so not printed.
+  // The certain item prints with the module's name only; return points of the
+  // main module without symbol data are kept without functions and so not
+  // printed.
   EXPECT_EQ(p.Run(p.Fault(0x401300)).text, "00401300 app.exe  ");
 }
 
