@@ -77,6 +77,11 @@ TEST(StackDump, ErrorsNameTheLine) {
            Case{"0012ff00: 1 2 3\n\n0012ff04: 9\n",
                 "line 3: address 0012ff04 lies in the dwords of line 1"},
            Case{"0012ff00: 1\n0012ff00: 1\n", "line 2: address 0012ff00 was given on line 1"},
+           // A run that goes on where one of an earlier line starts.
+           Case{"0012ff08: 1\n0012ff00: 1\n0012ff04: 2 3\n",
+                "line 3: the dword at 0012ff08 lies in the dwords of line 1"},
+           Case{"0012ff08: 1\n0012ff00: 1 2\n0012ff08: 2\n",
+                "line 3: address 0012ff08 was given on line 1"},
            Case{"0012ff08: 1\n0012ff00: 1 2 3\n",
                 "line 2: the dword at 0012ff08 lies in the dwords of line 1"},
            Case{"fffffff8: 1 2\n", "line 1: the dword at fffffffc leaves the address space"},

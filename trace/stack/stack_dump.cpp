@@ -134,6 +134,10 @@ std::optional<StackDump> ParseStackDump(std::string_view text, std::string& erro
       open->line = line_number;
       open_end = address;
     }
+    if (auto same = runs.find(address); same != runs.end() && &same->second != open) {
+      return fail("address " + Hex(address) + " was given on line " +
+                  std::to_string(same->second.line));
+    }
     auto next = runs.upper_bound(address);
     const uint64_t limit = next == runs.end() ? 0xFFFFFFFFull : next->first;
     while (!rest.empty()) {
