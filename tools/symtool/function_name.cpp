@@ -104,7 +104,16 @@ std::string ShortFunctionName(std::string_view name) {
     if ((c == ')' || c == '>' || c == ']' || c == '}') && depth > 0) --depth;
     if (c == ' ' && depth == 0) name_start = i + 1;
   }
-  return std::string(name.substr(name_start));
+  // ABI tags ("[abi:cxx11]" of a function returning std::string) tell the linker apart two
+  // builds of a type; the reader of a stack trace needs only the name.
+  std::string result(name.substr(name_start));
+  for (size_t tag = result.find("[abi:"); tag != std::string::npos;
+       tag = result.find("[abi:", tag)) {
+    const size_t close = result.find(']', tag);
+    if (close == std::string::npos) break;
+    result.erase(tag, close + 1 - tag);
+  }
+  return result;
 }
 
 std::string FitFunctionName(std::string_view name, size_t limit) {
