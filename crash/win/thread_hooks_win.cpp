@@ -78,10 +78,18 @@ uintptr_t __cdecl BeginThreadHook(void(__cdecl* start)(void*), unsigned stack_si
   return result;
 }
 
-// The modules to patch: all of them when the reporter is in the executable.
+// The modules to patch: all of them when the reporter is in the executable, except the
+// system's own thread-creation chain: kernel32's CreateThread may itself call kernelbase's
+// through its import table, and the wrapper calling the saved routine would then come
+// back into itself.
 std::vector<uint32_t> ModulesToPatch(uint32_t own_module) {
   if (own_module != AddressOf(GetModuleHandleA(nullptr))) return {own_module};
-  return ProcessModules();
+  std::vector<uint32_t> modules = ProcessModules();
+  for (const char* chain : {"kernel32.dll", "kernelbase.dll", "ntdll.dll"}) {
+    const uint32_t module = AddressOf(GetModuleHandleA(chain));
+    modules.erase(std::remove(modules.begin(), modules.end(), module), modules.end());
+  }
+  return modules;
 }
 
 uint32_t OwnModule() {
