@@ -17,7 +17,22 @@ constexpr std::int64_t kMaxStripPixels = 16 * 1024 * 1024;
 }  // namespace
 
 TCommonImageList::~TCommonImageList() {
+  FreeStrip();
   if (list_) ImageList_Destroy(list_);
+}
+
+void TCommonImageList::FreeStrip() {
+  if (strip_.image_dc) {
+    SelectObject(strip_.image_dc, strip_.image_old);
+    DeleteDC(strip_.image_dc);
+  }
+  if (strip_.mask_dc) {
+    SelectObject(strip_.mask_dc, strip_.mask_old);
+    DeleteDC(strip_.mask_dc);
+  }
+  if (strip_.image) DeleteObject(strip_.image);
+  if (strip_.mask) DeleteObject(strip_.mask);
+  strip_ = Strip{};
 }
 
 std::unique_ptr<TCommonImageList> TCommonImageList::FromBmpStrip(std::span<const std::uint8_t> bmp,
@@ -51,8 +66,60 @@ std::unique_ptr<TCommonImageList> TCommonImageList::FromBmpStrip(std::span<const
       ImageList_Create(image_width, height, ILC_COLOR24 | ILC_MASK, width / image_width, 0);
   if (!list) return nullptr;
   auto owned = std::make_unique<TCommonImageList>(list);
+  // The copies to draw from, made before ImageList_AddMasked changes the bitmap.
+  Strip& strip = owned->strip_;
+  strip.image_dc = CreateCompatibleDC(screen.Dc());
+  strip.mask_dc = CreateCompatibleDC(screen.Dc());
+  strip.image = CreateCompatibleBitmap(screen.Dc(), width, height);
+  strip.mask = CreateBitmap(width, height, 1, 1, nullptr);
+  if (!strip.image_dc || !strip.mask_dc || !strip.image || !strip.mask) {
+    owned->FreeStrip();
+  } else {
+    strip.image_old = SelectObject(strip.image_dc, strip.image);
+    strip.mask_old = SelectObject(strip.mask_dc, strip.mask);
+    HDC source = CreateCompatibleDC(screen.Dc());
+    HGDIOBJ source_old = SelectObject(source, bitmap.Get());
+    BitBlt(strip.image_dc, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    SelectObject(source, source_old);
+    DeleteDC(source);
+    // Colour to monochrome: pixels of the background colour become 1.
+    SetBkColor(strip.image_dc, mask_color);
+    BitBlt(strip.mask_dc, 0, 0, width, height, strip.image_dc, 0, 0, SRCCOPY);
+    // Monochrome to colour: 1 gives the background colour (white), 0 the
+    // text colour (black); the image keeps its pixels where the mask is 0.
+    SetBkColor(strip.image_dc, RGB(255, 255, 255));
+    SetTextColor(strip.image_dc, RGB(0, 0, 0));
+    BitBlt(strip.image_dc, 0, 0, width, height, strip.mask_dc, 0, 0, 0x00220326);  // DSna
+  }
   if (ImageList_AddMasked(list, static_cast<HBITMAP>(bitmap.Get()), mask_color) < 0) return nullptr;
   return owned;
+}
+
+void TCommonImageList::Draw(HDC dc, int index, const RECT& rect) const {
+  const Size size = ImageSize();
+  if (!strip_.image_dc || index < 0 || index >= Count()) {
+    DrawImageListImage(list_, index, dc, rect, ILD_NORMAL);
+    return;
+  }
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return;
+  const int x = index * size.cx;
+  const COLORREF back = SetBkColor(dc, RGB(255, 255, 255));
+  const COLORREF text = SetTextColor(dc, RGB(0, 0, 0));
+  if (width == size.cx && height == size.cy) {
+    BitBlt(dc, rect.left, rect.top, width, height, strip_.mask_dc, x, 0, SRCAND);
+    BitBlt(dc, rect.left, rect.top, width, height, strip_.image_dc, x, 0, SRCPAINT);
+  } else {
+    const int mode = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, rect.left, rect.top, width, height, strip_.mask_dc, x, 0, size.cx, size.cy,
+               SRCAND);
+    StretchBlt(dc, rect.left, rect.top, width, height, strip_.image_dc, x, 0, size.cx, size.cy,
+               SRCPAINT);
+    if (mode) SetStretchBltMode(dc, mode);
+  }
+  SetBkColor(dc, back);
+  SetTextColor(dc, text);
 }
 
 int TCommonImageList::Count() const {

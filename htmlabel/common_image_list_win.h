@@ -33,9 +33,27 @@ class TCommonImageList : public TImageList {
   HIMAGELIST Handle() const { return list_; }
   int Count() const override;
   Size ImageSize() const override;
+  // Draws image index into rect of dc as ImageList_Draw draws it (its masked
+  // pixels leave the target as it was), stretched when rect differs from the
+  // image size; lists made from a strip draw from copies of their own.
+  void Draw(HDC dc, int index, const RECT& rect) const;
 
  private:
+  // The strip with its masked pixels black, and its mask (1 where masked),
+  // each selected into a memory device context: drawing is two copies
+  // (the system's image-list drawing costs far more under Wine).
+  struct Strip {
+    HDC image_dc = nullptr;
+    HBITMAP image = nullptr;
+    HGDIOBJ image_old = nullptr;
+    HDC mask_dc = nullptr;
+    HBITMAP mask = nullptr;
+    HGDIOBJ mask_old = nullptr;
+  };
+  void FreeStrip();
+
   HIMAGELIST list_;
+  Strip strip_;
 };
 
 // Draws image index of list (an image list of the common controls) into rect

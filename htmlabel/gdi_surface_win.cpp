@@ -917,8 +917,7 @@ void GdiSurface::TilePicture(const SurfacePicture& picture, const Rect& area) {
 void GdiSurface::DrawListImage(const TImageList& list, int index, const Rect& rect) {
   FlushHeld();
   if (const auto* common = dynamic_cast<const TCommonImageList*>(&list))
-    DrawImageListImage(common->Handle(), index, dc_,
-                       RECT{rect.left, rect.top, rect.right, rect.bottom}, ILD_NORMAL);
+    common->Draw(dc_, index, RECT{rect.left, rect.top, rect.right, rect.bottom});
 }
 
 int GdiSurface::SystemIconIndex(std::string_view name, bool large) {
@@ -934,8 +933,7 @@ Size GdiSurface::SystemIconSize(bool large) {
 
 void GdiSurface::DrawSystemIcon(int index, bool large, const Rect& rect) {
   FlushHeld();
-  DrawImageListImage(SystemImageList(large), index, dc_,
-                     RECT{rect.left, rect.top, rect.right, rect.bottom}, ILD_TRANSPARENT);
+  DrawSystemIconAt(index, large, dc_, RECT{rect.left, rect.top, rect.right, rect.bottom});
 }
 
 }  // namespace htmlabel

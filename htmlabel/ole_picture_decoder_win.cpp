@@ -12,16 +12,70 @@ OleDecodedPicture::OleDecodedPicture(IPicture* picture) : picture_(picture) {
   picture_->get_Width(&width);
   picture_->get_Height(&height);
   himetric_ = Size{static_cast<int>(width), static_cast<int>(height)};
+  SHORT type = PICTYPE_UNINITIALIZED;
+  DWORD attributes = 0;
+  opaque_bitmap_ = SUCCEEDED(picture_->get_Type(&type)) && type == PICTYPE_BITMAP &&
+                   SUCCEEDED(picture_->get_Attributes(&attributes)) &&
+                   (attributes & PICTURE_TRANSPARENT) == 0;
 }
 
 OleDecodedPicture::~OleDecodedPicture() {
+  if (copy_dc_) {
+    SelectObject(copy_dc_, copy_old_);
+    DeleteDC(copy_dc_);
+    DeleteObject(copy_);
+  }
   picture_->Release();
 }
 
 void OleDecodedPicture::Render(HDC dc, const RECT& rect) const {
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  if (opaque_bitmap_ && copy_dc_ == nullptr) {
+    // The picture's own pixels once, at the size of its bitmap.
+    OLE_HANDLE handle = 0;
+    BITMAP info{};
+    if (SUCCEEDED(picture_->get_Handle(&handle)) &&
+        GetObjectA(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), sizeof info, &info) &&
+        info.bmWidth > 0 && info.bmHeight > 0) {
+      // A true-colour copy, whatever the device context drawn on first.
+      BITMAPINFO format{};
+      format.bmiHeader.biSize = sizeof format.bmiHeader;
+      format.bmiHeader.biWidth = info.bmWidth;
+      format.bmiHeader.biHeight = -info.bmHeight;
+      format.bmiHeader.biPlanes = 1;
+      format.bmiHeader.biBitCount = 32;
+      format.bmiHeader.biCompression = BI_RGB;
+      void* bits = nullptr;
+      copy_dc_ = CreateCompatibleDC(nullptr);
+      copy_ = copy_dc_ ? CreateDIBSection(copy_dc_, &format, DIB_RGB_COLORS, &bits, nullptr, 0)
+                       : nullptr;
+      if (copy_) {
+        copy_old_ = SelectObject(copy_dc_, copy_);
+        copy_size_ = SIZE{info.bmWidth, info.bmHeight};
+        picture_->Render(copy_dc_, 0, 0, info.bmWidth, info.bmHeight, 0, himetric_.cy, himetric_.cx,
+                         -himetric_.cy, nullptr);
+      } else if (copy_dc_) {
+        DeleteDC(copy_dc_);
+        copy_dc_ = nullptr;
+      }
+    }
+    if (copy_dc_ == nullptr) opaque_bitmap_ = false;
+  }
+  if (copy_dc_) {
+    if (width == copy_size_.cx && height == copy_size_.cy) {
+      BitBlt(dc, rect.left, rect.top, width, height, copy_dc_, 0, 0, SRCCOPY);
+    } else {
+      const int mode = SetStretchBltMode(dc, COLORONCOLOR);
+      StretchBlt(dc, rect.left, rect.top, width, height, copy_dc_, 0, 0, copy_size_.cx,
+                 copy_size_.cy, SRCCOPY);
+      if (mode) SetStretchBltMode(dc, mode);
+    }
+    return;
+  }
   // HIMETRIC runs upwards: the source starts at the bottom and has a negative height.
-  picture_->Render(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, 0,
-                   himetric_.cy, himetric_.cx, -himetric_.cy, nullptr);
+  picture_->Render(dc, rect.left, rect.top, width, height, 0, himetric_.cy, himetric_.cx,
+                   -himetric_.cy, nullptr);
 }
 
 DecodeResult OlePictureDecoder::Decode(std::span<const std::uint8_t> data) const {

@@ -24,12 +24,18 @@ class OleDecodedPicture : public DecodedPicture {
 
   // The picture's own HIMETRIC size.
   Size HimetricSize() const override { return himetric_; }
-  // Renders the whole picture into rect of dc (stretched to it).
+  // Renders the whole picture into rect of dc (stretched to it). An opaque
+  // bitmap is rendered once into a copy of its own, which later calls copy.
   void Render(HDC dc, const RECT& rect) const;
 
  private:
   IPicture* picture_;
   Size himetric_;
+  mutable bool opaque_bitmap_ = false;  // a bitmap without transparent pixels
+  mutable HDC copy_dc_ = nullptr;       // the copy, selected into a memory device context
+  mutable HBITMAP copy_ = nullptr;
+  mutable HGDIOBJ copy_old_ = nullptr;
+  mutable SIZE copy_size_{};
 };
 
 // Decodes with OleLoadPicture; errors carry the loader's messages.

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -231,6 +233,41 @@ TEST_F(MarkupImageWin, SystemIconsOfRealFiles) {
     for (int x = 1; x < 17; ++x)
       drawn += bitmap.At(x, y) != kWhite;
   EXPECT_GT(drawn, 16) << "no small icon drawn";
+}
+
+TEST_F(MarkupImageWin, SystemIconsBlendAsTheImageListDrawsThem) {
+  char windows[MAX_PATH];
+  ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+  for (bool large : {false, true}) {
+    const int index = SystemIconIndexOf(std::string(windows) + "\\notepad.exe", large);
+    ASSERT_GE(index, 0);
+    int width = 0;
+    int height = 0;
+    ImageList_GetIconSize(SystemImageList(large), &width, &height);
+    Bitmap ours(2 * width, height);
+    Bitmap system(2 * width, height);
+    for (Bitmap* bitmap : {&ours, &system}) {
+      HBRUSH grey = CreateSolidBrush(RGB(90, 140, 200));
+      RECT all{0, 0, 2 * width, height};
+      FillRect(bitmap->Dc(), &all, grey);
+      DeleteObject(grey);
+    }
+    DrawSystemIconAt(index, large, ours.Dc(), RECT{0, 0, width, height});
+    DrawSystemIconAt(index, large, ours.Dc(), RECT{width, 0, 2 * width, height});  // kept copy
+    ImageList_Draw(SystemImageList(large), index, system.Dc(), 0, 0, ILD_TRANSPARENT);
+    ImageList_Draw(SystemImageList(large), index, system.Dc(), width, 0, ILD_TRANSPARENT);
+    int worst = 0;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < 2 * width; ++x) {
+        for (int shift : {0, 8, 16}) {
+          const int a = static_cast<int>(ours.At(x, y) >> shift & 0xFF);
+          const int b = static_cast<int>(system.At(x, y) >> shift & 0xFF);
+          worst = std::max(worst, std::abs(a - b));
+        }
+      }
+    }
+    EXPECT_LE(worst, 2) << (large ? "large" : "small");
+  }
 }
 
 TEST_F(MarkupImageWin, TheBodyBackgroundCoversItsRectangleExactly) {
