@@ -39,4 +39,24 @@ inline std::string MarkupSample() {
   return sample;
 }
 
+// About 4 KB of markup with pictures: named pictures at natural size,
+// stretched and inside an anchor, image-list images and a system file icon,
+// over a body whose background picture is tiled over its whole rectangle.
+// The pictures are "logo" (24 x 16) and "paper" (7 x 5) of the container and
+// images 0 and 1 of the image list (16 x 16).
+inline std::string PictureSample() {
+  std::string sample = "<BODY BGCOLOR=\"clWhite\" BACKGROUND=\"paper\">";
+  const std::string block =
+      "<P ALIGN=\"LEFT\">A picture <IMG SRC=\"logo\"> in the text, a stretched one "
+      "<IMG SRC=\"logo\" WIDTH=\"48\" HEIGHT=\"24\">, list images <IMG SRC=\"IDX:0\">"
+      "<IMG SRC=\"IDX:1\"> and a file icon <IMG SRC=\"SSYS:.txt\"> beside "
+      "<A href=\"http://www.velmo.com\">a linked <IMG SRC=\"logo\" ALIGN=\"MIDDLE\"> "
+      "picture</A>.</P>"
+      "<B>Bold words</B> and plain ones after the pictures, long enough to wrap over several "
+      "lines of the rectangle that the label lays its text out in.<BR>";
+  while (sample.size() + block.size() <= 4096)
+    sample += block;
+  return sample;
+}
+
 }  // namespace bench
