@@ -6,3 +6,15 @@ add_unit_test_program(crash_tests
     crash/process_thread_list_test.cpp
   LIBS crash
 )
+
+if(WIN32)
+  # The thread hooks, registry, naming and pause on this process's own threads; the
+  # registry reads its entries through the system's read service.
+  add_unit_test_program(crash_thread_tests
+    WIN_SOURCES
+      crash/thread_creators_win.cpp
+      crash/thread_hooks_win_test.cpp
+    LIBS crash
+  )
+  needs_faithful_system(crash_thread_tests LINES read_process_memory)
+endif()

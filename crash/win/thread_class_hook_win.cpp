@@ -169,7 +169,11 @@ bool WrapThreadBody(uint32_t object) {
   const uint32_t wrapper = AddressOf(reinterpret_cast<const void*>(&BodyWrapper));
   uint32_t table = 0;
   uint32_t body = 0;
-  if (slot_offset == 0xFFFFFFFF || !Read32(object, table) || !Read32(table + slot_offset, body)) {
+  static const uint32_t thread_class = AddressOf(&typeid(fw::TThread));
+  uint32_t type = 0;
+  // TThread's own table (an object being destroyed before it ever ran) has no body.
+  if (slot_offset == 0xFFFFFFFF || !Read32(object, table) || !Read32(table - 4, type) ||
+      type == thread_class || !Read32(table + slot_offset, body)) {
     return false;
   }
   if (body == wrapper) return true;

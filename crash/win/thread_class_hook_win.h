@@ -16,7 +16,8 @@ inline constexpr int kMaxClassChainSteps = 15;
 // its own class (without namespaces).
 bool IdentifyThreadObject(uint32_t object, std::string& class_name);
 
-// Makes the body of the object's class run inside the body wrapper: under the
+// Makes the body of the object's class run inside the body wrapper (to be called once the
+// object is complete, and never for a plain TThread): under the
 // "HookTThread" mutex the class's Execute slot is checked and replaced by the wrapper, its
 // own body kept for the wrapper. False when the class can't be wrapped (unreadable, no
 // room left for another class, the slot not writable).

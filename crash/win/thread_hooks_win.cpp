@@ -30,14 +30,30 @@ BeginThreadFn g_begin_thread = nullptr;
 // The creation address learnt by a _beginthread hook for the CreateThread call it makes.
 thread_local uint32_t t_pending_creation_point = 0;
 
-// What the start wrapper needs: the real start routine and its parameter.
+uint32_t AddressOf(const void* pointer) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
+}
+
+// What the start wrapper needs: the real start routine and its parameter, and for a thread
+// object what its creation recorded.
 struct StartRecord {
   LPTHREAD_START_ROUTINE start;
   LPVOID parameter;
+  bool thread_object;       // the parameter is a framework thread object
+  uint32_t creator_id;      // the creating thread
+  uint32_t creation_point;  // the creation address
 };
 
-uint32_t AddressOf(const void* pointer) {
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
+// A thread object's class is known only once its constructors have all run: while the
+// framework's constructor creates the thread, the object is still a plain TThread. It runs
+// its thread only after that (it creates it suspended), so the class is read here.
+void RegisterThreadObjectClass(const StartRecord& record) {
+  std::string class_name;
+  const uint32_t object = AddressOf(record.parameter);
+  if (!IdentifyThreadObject(object, class_name)) return;
+  WrapThreadBody(object);
+  RegisterCreatedThread(GetCurrentThreadId(), nullptr, record.creator_id, record.creation_point,
+                        class_name);
 }
 
 uint32_t ExportOf(const char* module, const char* name) {
@@ -48,6 +64,7 @@ uint32_t ExportOf(const char* module, const char* name) {
 DWORD WINAPI StartWrapper(LPVOID argument) {
   const StartRecord record = *static_cast<StartRecord*>(argument);
   delete static_cast<StartRecord*>(argument);
+  if (record.thread_object) RegisterThreadObjectClass(record);
   DWORD result = 0;
   try {
     fw::ExternalExceptionScope scope;
@@ -133,9 +150,9 @@ HANDLE WINAPI CreateThreadHook(LPSECURITY_ATTRIBUTES security, SIZE_T stack_size
     // A thread object's constructor is stepped over too.
     creation_point = CreationPoint(AddressOf(__builtin_return_address(0)), thread_object ? 1 : 0);
   }
-  if (thread_object) WrapThreadBody(AddressOf(parameter));
-
-  auto* record = new (std::nothrow) StartRecord{start, parameter};
+  const uint32_t creator = GetCurrentThreadId();
+  auto* record =
+      new (std::nothrow) StartRecord{start, parameter, thread_object, creator, creation_point};
   if (record == nullptr) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -152,7 +169,7 @@ HANDLE WINAPI CreateThreadHook(LPSECURITY_ATTRIBUTES security, SIZE_T stack_size
     return nullptr;
   }
   if (thread_id != nullptr) *thread_id = id;
-  RegisterCreatedThread(id, handle, GetCurrentThreadId(), creation_point, class_name);
+  RegisterCreatedThread(id, handle, creator, creation_point, class_name);
   if ((flags & CREATE_SUSPENDED) == 0) ResumeThread(handle);
   return handle;
 }
