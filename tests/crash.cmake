@@ -18,3 +18,13 @@ if(WIN32)
   )
   needs_faithful_system(crash_thread_tests LINES read_process_memory)
 endif()
+
+if(WIN32)
+  # Processor faults escaping a thread's start routine or a thread object's body.
+  add_unit_test_program(crash_thread_fault_tests
+    WIN_SOURCES crash/thread_fault_win_test.cpp
+    LIBS crash
+  )
+  needs_faithful_system(crash_thread_fault_tests
+    LINES access_violation_read divide_by_zero read_process_memory)
+endif()
