@@ -14,6 +14,7 @@ if(WIN32)
     WIN_SOURCES
       crash/thread_creators_win.cpp
       crash/thread_hooks_win_test.cpp
+      crash/import_patch_win_test.cpp
     LIBS crash
   )
   needs_faithful_system(crash_thread_tests LINES read_process_memory)

@@ -83,6 +83,7 @@ ImportPatchResult PatchImportSlots(uint32_t module, std::span<const uint32_t> fr
     return result;
   }
   if (import_rva == 0 || import_rva >= image_size) return result;
+  const uint64_t directory_end = uint64_t{import_rva} + import_size;
   for (uint32_t i = 0; i < kMaxDescriptors; ++i) {
     const uint64_t descriptor_rva = import_rva + uint64_t{i} * kDescriptorSize;
     if (descriptor_rva + kDescriptorSize > image_size) break;
@@ -91,9 +92,9 @@ ImportPatchResult PatchImportSlots(uint32_t module, std::span<const uint32_t> fr
     uint32_t table_rva = 0;
     if (!Read32(descriptor + 12, name_rva) || !Read32(descriptor + 16, table_rva)) break;
     if (name_rva == 0 && table_rva == 0) break;
-    // Linkers differ in where they put the address tables (before or after the
-    // descriptors), so only a table outside the image marks the directory as damaged.
-    if (table_rva == 0 || table_rva >= image_size) {
+    // An address table past the directory's end or outside the image marks the directory
+    // as damaged.
+    if (table_rva == 0 || table_rva >= directory_end || table_rva >= image_size) {
       result.invalid = true;
       break;
     }

@@ -16,7 +16,7 @@ std::vector<uint32_t> ProcessModules();
 // What one module's walk did.
 struct ImportPatchResult {
   int slots_changed = 0;  // slots that now hold the replacement
-  bool invalid = false;   // a descriptor's address table lay outside the image: walk stopped
+  bool invalid = false;   // an address table lay past the directory or the image: walk stopped
 };
 
 // Replaces, in every import descriptor's address table of module, each slot that holds one
