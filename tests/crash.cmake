@@ -29,3 +29,12 @@ if(WIN32)
   needs_faithful_system(crash_thread_fault_tests
     LINES access_violation_read divide_by_zero read_process_memory)
 endif()
+
+if(WIN32)
+  # The shared instance block's life: created, released by its last user, created again.
+  add_unit_test_program(crash_block_tests
+    WIN_SOURCES crash/shared_instance_block_win_test.cpp
+    LIBS crash
+  )
+  needs_faithful_system(crash_block_tests LINES read_process_memory)
+endif()

@@ -86,6 +86,9 @@ void StopSharedInstanceBlock() {
   if (locked) ReleaseMutex(mutex);
   if (last) {
     RemoveThread(GetCurrentThreadId());
+    // Nobody reads the list any more: the other entries go too, with their handles.
+    for (const RegisteredThread& thread : RegisteredThreads())
+      RemoveThread(thread.thread_id);
     const SharedInstanceBlock final_block = ReadBlock();
     std::array<uint8_t, kSharedInstanceBlockSize> empty{};
     std::memcpy(g_view, empty.data(), empty.size());

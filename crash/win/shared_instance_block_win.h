@@ -24,7 +24,8 @@ enum class SharedBlockStart {
 SharedBlockStart StartSharedInstanceBlock();
 
 // Gives up this module's use of the block: the last user removes the calling thread's
-// entry and closes the mapping and both mutexes; the view is unmapped.
+// entry (and frees the entries left, closing their handles) and closes the mapping and
+// both mutexes; the view is unmapped.
 void StopSharedInstanceBlock();
 
 // This module's view of the block; null before the start and after the stop.
