@@ -26,6 +26,8 @@ using BeginThreadFn = uintptr_t(__cdecl*)(void(__cdecl*)(void*), unsigned, void*
 CreateThreadFn g_create_thread = nullptr;
 BeginThreadExFn g_begin_thread_ex = nullptr;
 BeginThreadFn g_begin_thread = nullptr;
+using ExitThreadFn = void(WINAPI*)(DWORD);
+ExitThreadFn g_exit_thread = nullptr;
 
 // The creation address learnt by a _beginthread hook for the CreateThread call it makes.
 thread_local uint32_t t_pending_creation_point = 0;
@@ -85,6 +87,13 @@ uintptr_t __cdecl BeginThreadExHook(void* security, unsigned stack_size,
       g_begin_thread_ex(security, stack_size, start, parameter, flags, thread_id);
   t_pending_creation_point = 0;
   return result;
+}
+
+// A thread that ends through ExitThread never returns to its start wrapper: the C
+// runtime's own start routines (_beginthreadex, and so std::thread) end that way.
+void WINAPI ExitThreadHook(DWORD exit_code) {
+  RemoveThread(GetCurrentThreadId());
+  g_exit_thread(exit_code);
 }
 
 uintptr_t __cdecl BeginThreadHook(void(__cdecl* start)(void*), unsigned stack_size,
@@ -182,6 +191,22 @@ void InstallThreadHooks() {
   if (g_create_thread == nullptr) return;
   const uint32_t own = OwnModule();
   const std::vector<uint32_t> create_thread = CreateThreadAddresses();
+  if (g_exit_thread == nullptr) {
+    g_exit_thread = reinterpret_cast<ExitThreadFn>(
+        static_cast<uintptr_t>(ExportOf("kernel32.dll", "ExitThread")));
+  }
+  std::vector<uint32_t> exit_thread;
+  if (g_exit_thread != nullptr) {
+    exit_thread.push_back(AddressOf(reinterpret_cast<void*>(g_exit_thread)));
+    if (const uint32_t base = ExportOf("kernelbase.dll", "ExitThread");
+        base != 0 && base != exit_thread[0]) {
+      exit_thread.push_back(base);
+    }
+    if (const uint32_t rtl = ExportOf("ntdll.dll", "RtlExitUserThread");
+        rtl != 0 && std::find(exit_thread.begin(), exit_thread.end(), rtl) == exit_thread.end()) {
+      exit_thread.push_back(rtl);
+    }
+  }
   const uint32_t msvcrt = AddressOf(GetModuleHandleA("msvcrt.dll"));
   if (msvcrt != 0 && g_begin_thread_ex == nullptr) {
     g_begin_thread_ex = reinterpret_cast<BeginThreadExFn>(
@@ -195,6 +220,9 @@ void InstallThreadHooks() {
     const ImportPatchResult result = PatchImportSlots(
         module, create_thread, AddressOf(reinterpret_cast<void*>(&CreateThreadHook)));
     if (result.invalid && module == own) TellInvalidImportTable();
+    if (!exit_thread.empty()) {
+      PatchImportSlots(module, exit_thread, AddressOf(reinterpret_cast<void*>(&ExitThreadHook)));
+    }
     if (module == msvcrt) continue;
     if (begin_ex != 0) {
       const uint32_t from[] = {begin_ex};
@@ -220,6 +248,12 @@ void RemoveThreadHooks() {
     }
     if (g_begin_thread != nullptr) {
       PatchImportSlots(module, begin_hook, AddressOf(reinterpret_cast<void*>(g_begin_thread)));
+    }
+  }
+  if (g_exit_thread != nullptr) {
+    const uint32_t exit_hook[] = {AddressOf(reinterpret_cast<void*>(&ExitThreadHook))};
+    for (const uint32_t module : ModulesToPatch(OwnModule())) {
+      PatchImportSlots(module, exit_hook, AddressOf(reinterpret_cast<void*>(g_exit_thread)));
     }
   }
   UnwrapThreadBodies();

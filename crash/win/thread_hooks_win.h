@@ -4,6 +4,8 @@
 // reports an exception escaping the start routine and removes the entry at the thread's
 // end. msvcrt's _beginthreadex and _beginthread are hooked as well, only to learn the
 // creation address of their callers, since their own CreateThread call comes from msvcrt.
+// ExitThread is hooked to remove the entry of a thread that ends through it (the C
+// runtime's start routines do), since such a thread never returns to its start wrapper.
 #pragma once
 
 #include <windows.h>

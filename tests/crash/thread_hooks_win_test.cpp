@@ -113,18 +113,31 @@ TEST_F(ThreadHooks, EveryWayOfCreatingAThreadIsRegisteredWithItsCreatorAndCreati
   EXPECT_EQ(g_reported.count, 0);
 }
 
-DWORD WINAPI EndsWithoutTheWrapper(void*) {
+DWORD WINAPI EndsThroughExitThread(void*) {
   ExitThread(5);
 }
 
 TEST_F(ThreadHooks, AThreadThatEndedWithoutTheWrapperIsRemovedByALaterUpdate) {
+  // Ended from outside: nothing of it runs any more.
   DWORD id = 0;
-  const HANDLE thread = CreateThread(nullptr, 0, EndsWithoutTheWrapper, nullptr, 0, &id);
+  const HANDLE thread = crash_test::CreateWithCreateThread(&id);
   ASSERT_NE(thread, nullptr);
+  StartedThread();
+  TerminateThread(thread, 9);
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
   ASSERT_TRUE(crash::RegisteredThreadOf(id));
   crash::SetThreadName(GetCurrentThreadId(), "main thread");
+  EXPECT_FALSE(crash::RegisteredThreadOf(id));
+
+  // Ended through ExitThread, past its start wrapper: the entry goes at once.
+  const HANDLE exiting = CreateThread(nullptr, 0, EndsThroughExitThread, nullptr, 0, &id);
+  ASSERT_NE(exiting, nullptr);
+  WaitForSingleObject(exiting, INFINITE);
+  DWORD exit_code = 0;
+  GetExitCodeThread(exiting, &exit_code);
+  CloseHandle(exiting);
+  EXPECT_EQ(exit_code, 5u);
   EXPECT_FALSE(crash::RegisteredThreadOf(id));
 }
 
