@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "trace/pe/pe_image.h"
 #include "trace/stack/replay_address_space.h"
 #include "trace/stack/replay_image_fixups.h"
 
@@ -17,9 +19,38 @@
     if (!(condition)) __builtin_trap(); \
   } while (0)
 
+namespace {
+
+// The file's bytes at address 0, to read its headers.
+class FileSpace : public trace::AddressSpace {
+ public:
+  explicit FileSpace(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  bool Read(uint32_t address, void* buffer, uint32_t count) const override {
+    if (uint64_t{address} + count > bytes_.size()) return false;
+    if (count) std::memcpy(buffer, bytes_.data() + address, count);
+    return true;
+  }
+  std::optional<trace::MemoryRegion> Region(uint32_t) const override { return std::nullopt; }
+  std::optional<trace::ModuleInfo> ModuleOf(uint32_t) const override { return std::nullopt; }
+  std::string ExportName(uint32_t) const override { return {}; }
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+};
+
+// Images above this are left out: mapping them costs time, not paths.
+constexpr uint32_t kMaxFuzzedImage = 1u << 20;
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> file(data, data + size);
   std::string error;
+  const FileSpace raw(file);
+  if (const auto headers = trace::ReadPeHeaders(raw, 0);
+      headers && headers->image_size > kMaxFuzzedImage) {
+    return 0;
+  }
 
   std::vector<uint8_t> moved = file;
   if (trace::RebasePeFile(moved, 0x10000000, error)) {
