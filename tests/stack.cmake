@@ -30,3 +30,10 @@ if(WIN32)
     COMPILE_OPTIONS "-O2;-fomit-frame-pointer")
   needs_faithful_system(stack_trace_live_tests LINES read_process_memory suspended_thread_context)
 endif()
+
+# The stacktrace tool's live mode: its worker's chain of our own frames, innermost first.
+if(CMAKE_CROSSCOMPILING)
+  add_test(NAME stacktrace_self COMMAND stacktrace --self WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(stacktrace_self PROPERTIES LABELS unit
+    PASS_REGULAR_EXPRESSION "WaitForRelease.*\n.*WaitInChain.*\n.*WorkerStart")
+endif()

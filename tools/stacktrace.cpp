@@ -1,6 +1,7 @@
 // stacktrace: the stack tracer of the bug report on a stack replayed from PE files and a dump.
 //
 //   stacktrace [--relative] [--hide] [--items] [--9x] --module FILE[@BASE]... DUMP
+//   stacktrace [--relative] [--hide] --self          (the Windows build)
 //
 // Maps every FILE at BASE (hexadecimal; its image base when omitted; moved by its relocations
 // otherwise), binds the modules' imports to each other's exports, adds the stack of DUMP (the
@@ -9,6 +10,8 @@
 // without line numbers after the first with one, --9x joins window-procedure chains as on the
 // Windows 9x family, --items also prints every stack item the stages left, with its links.
 // Symbol data comes from each FILE (embedded block, TD32, ".map" or ".kiv" beside it).
+// --self traces the tool's own threads live instead (a worker waiting three calls deep, the
+// calling thread), with the process's own modules and symbol data.
 
 #include <cinttypes>
 #include <cstdio>
@@ -22,6 +25,10 @@
 #include "trace/stack/replay_address_space.h"
 #include "trace/stack/stack_dump.h"
 #include "trace/stack/stack_trace.h"
+
+#ifdef _WIN32
+#include "tools/stacktrace_self_win.h"
+#endif
 
 namespace {
 
@@ -38,6 +45,7 @@ struct Options {
   bool hide = false;
   bool items = false;
   bool is_9x = false;
+  bool self = false;
   std::vector<ModuleArgument> modules;
   std::string dump;
 };
@@ -45,7 +53,8 @@ struct Options {
 int Usage() {
   std::fprintf(stderr,
                "usage: stacktrace [--relative] [--hide] [--items] [--9x] --module FILE[@BASE]... "
-               "DUMP\n");
+               "DUMP\n"
+               "       stacktrace [--relative] [--hide] --self    (Windows)\n");
   return 2;
 }
 
@@ -70,6 +79,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.items = true;
     } else if (arg == "--9x") {
       options.is_9x = true;
+    } else if (arg == "--self") {
+      options.self = true;
     } else if (arg == "--module" && i + 1 < argc) {
       ModuleArgument module;
       if (!ParseModule(argv[++i], module)) {
@@ -85,7 +96,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       return false;
     }
   }
-  return !options.dump.empty();
+  return options.self ? options.dump.empty() && options.modules.empty() : !options.dump.empty();
 }
 
 // The whole text of the file name ("-": standard input), at most kMaxDumpText bytes.
@@ -166,6 +177,21 @@ void PrintItems(const trace::TStackTraceRun& run) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) return Usage();
+  if (options.self) {
+#ifdef _WIN32
+    for (const tools::OwnThreadTrace& thread :
+         tools::TraceOwnThreads(options.hide, options.relative)) {
+      std::printf("thread %lu%s:\n", thread.thread_id, thread.calling_thread ? " (this one)" : "");
+      PrintText(thread.text);
+      std::printf("\n");
+    }
+    return 0;
+#else
+    std::fprintf(stderr,
+                 "stacktrace: --self traces a running Windows process: use stacktrace.exe\n");
+    return 2;
+#endif
+  }
 
   std::string error;
   std::string text;
