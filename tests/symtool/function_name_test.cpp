@@ -21,6 +21,10 @@ TEST(FunctionNameTest, ParametersQualifiersAndClonesGo) {
   EXPECT_EQ(ShortFunctionName("myconst(int)"), "myconst");
   EXPECT_EQ(ShortFunctionName("WinMain@16"), "WinMain@16");
   EXPECT_EQ(ShortFunctionName(Demangle("_ZN12_GLOBAL__N_14HookEv")), "(anonymous namespace)::Hook");
+  // A lambda's call operator: bare in DWARF without a linkage name, and demangled.
+  EXPECT_EQ(ShortFunctionName("operator()"), "operator()");
+  EXPECT_EQ(ShortFunctionName("fw::X::operator()(int) const"), "fw::X::operator()");
+  EXPECT_EQ(ShortFunctionName("operator()()"), "operator()");
   // A function returning std::string carries the ABI tag of the string type.
   EXPECT_EQ(ShortFunctionName(Demangle("_ZN6chains13TraceOwnStackB5cxx11Ev")),
             "chains::TraceOwnStack");

@@ -81,13 +81,15 @@ std::string ShortFunctionName(std::string_view name) {
   while (RemoveSuffix(name, "const") || RemoveSuffix(name, "volatile") ||
          RemoveSuffix(name, "&&") || RemoveSuffix(name, "&") || RemoveSuffix(name, "noexcept")) {
   }
-  // The parameter list: the last top-level parenthesis group.
+  // The parameter list: the last top-level parenthesis group, unless it is the "()" of a bare
+  // "operator()" (a lambda's call operator without a linkage name).
   if (!name.empty() && name.back() == ')') {
     int depth = 0;
     for (size_t i = name.size(); i-- > 0;) {
       if (name[i] == ')') ++depth;
       if (name[i] == '(' && --depth == 0) {
-        name = name.substr(0, i);
+        if (!(i >= 8 && i + 2 == name.size() && IsOperatorAt(name, i - 8)))
+          name = name.substr(0, i);
         break;
       }
     }
