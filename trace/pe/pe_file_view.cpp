@@ -5,29 +5,14 @@
 #include <fstream>
 #include <iterator>
 
+#include "trace/pe/file_bytes_space.h"
+
 namespace trace {
 namespace {
 
 constexpr uint32_t kCodeSection = 0x00000020;        // IMAGE_SCN_CNT_CODE
 constexpr uint32_t kExecutableSection = 0x20000000;  // IMAGE_SCN_MEM_EXECUTE
 constexpr uint64_t kMaxFileSize = 512u << 20;
-
-// The raw file as an address space at address 0, to read its headers before mapping.
-class RawFile : public AddressSpace {
- public:
-  explicit RawFile(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-  bool Read(uint32_t address, void* buffer, uint32_t count) const override {
-    if (uint64_t{address} + count > bytes_.size()) return false;
-    if (count) std::memcpy(buffer, bytes_.data() + address, count);
-    return true;
-  }
-  std::optional<MemoryRegion> Region(uint32_t) const override { return std::nullopt; }
-  std::optional<ModuleInfo> ModuleOf(uint32_t) const override { return std::nullopt; }
-  std::string ExportName(uint32_t) const override { return {}; }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-};
 
 }  // namespace
 
@@ -54,7 +39,7 @@ std::optional<PeFileView> PeFileView::Load(const std::string& path, std::string&
 
 std::optional<PeFileView> PeFileView::FromBytes(const std::vector<uint8_t>& file, std::string path,
                                                 std::string& error) {
-  const RawFile raw(file);
+  const FileBytesSpace raw(file);
   auto headers = ReadPeHeaders(raw, 0);
   if (!headers) {
     error = "not a PE32 image (no MZ, PE signature or PE32 optional header)";

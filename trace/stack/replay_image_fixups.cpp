@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "trace/pe/address_space.h"
+#include "trace/pe/file_bytes_space.h"
 #include "trace/pe/pe_image.h"
 
 namespace trace {
@@ -15,23 +16,6 @@ constexpr uint16_t kRelocationsStripped = 0x0001;   // IMAGE_FILE_RELOCS_STRIPPE
 constexpr uint32_t kImageBaseOffset = 4 + 20 + 28;  // from "PE\0\0" to ImageBase
 constexpr uint16_t kAbsolute = 0;                   // IMAGE_REL_BASED_ABSOLUTE: padding
 constexpr uint16_t kHighLow = 3;                    // IMAGE_REL_BASED_HIGHLOW
-
-// The file's bytes as an address space at address 0.
-class FileSpace : public AddressSpace {
- public:
-  explicit FileSpace(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-  bool Read(uint32_t address, void* buffer, uint32_t count) const override {
-    if (uint64_t{address} + count > bytes_.size()) return false;
-    if (count) std::memcpy(buffer, bytes_.data() + address, count);
-    return true;
-  }
-  std::optional<MemoryRegion> Region(uint32_t) const override { return std::nullopt; }
-  std::optional<ModuleInfo> ModuleOf(uint32_t) const override { return std::nullopt; }
-  std::string ExportName(uint32_t) const override { return {}; }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-};
 
 bool ReadDwordAt(const std::vector<uint8_t>& file, uint64_t offset, uint32_t& value) {
   if (offset + 4 > file.size()) return false;
@@ -109,14 +93,14 @@ std::vector<ImportDescriptor> ImportDescriptors(const std::vector<uint8_t>& file
 std::string TextAt(const std::vector<uint8_t>& file, const PeHeaders& headers, uint32_t rva) {
   const auto at = RawOffset(file, headers, rva, 1);
   if (!at) return {};
-  const FileSpace space(file);
+  const FileBytesSpace space(file);
   return ReadZeroTerminated(space, static_cast<uint32_t>(*at), 512).value_or("");
 }
 
 }  // namespace
 
 bool RebasePeFile(std::vector<uint8_t>& file, uint32_t new_base, std::string& error) {
-  const FileSpace space(file);
+  const FileBytesSpace space(file);
   const std::optional<PeHeaders> headers = ReadPeHeaders(space, 0);
   if (!headers) {
     error = "not a PE32 image";
@@ -189,7 +173,7 @@ bool RebasePeFile(std::vector<uint8_t>& file, uint32_t new_base, std::string& er
 
 std::vector<std::string> ImportedDlls(const std::vector<uint8_t>& file) {
   std::vector<std::string> names;
-  const FileSpace space(file);
+  const FileBytesSpace space(file);
   const std::optional<PeHeaders> headers = ReadPeHeaders(space, 0);
   if (!headers) return names;
   for (const ImportDescriptor& descriptor : ImportDescriptors(file, *headers)) {
@@ -199,7 +183,7 @@ std::vector<std::string> ImportedDlls(const std::vector<uint8_t>& file) {
 }
 
 int BindImports(std::vector<uint8_t>& file, const ImportResolver& resolve) {
-  const FileSpace space(file);
+  const FileBytesSpace space(file);
   const std::optional<PeHeaders> headers = ReadPeHeaders(space, 0);
   if (!headers) return 0;
   int bound = 0;
