@@ -1,0 +1,1 @@
+# The bug report composer (see crash/report/).

@@ -1,0 +1,1 @@
+# Restart and close.

@@ -1,0 +1,1 @@
+# The reporter core tests.
