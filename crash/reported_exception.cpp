@@ -1,9 +1,5 @@
 #include "crash/reported_exception.h"
 
-#include <cstdio>
-
-#include "trace/text/number_text.h"
-
 namespace crash {
 
 std::string ReportedException::ClassName() const {
@@ -25,46 +21,6 @@ std::string ExceptionMessageOf(const ReportedException* exception) {
           ? exception->message
           : (exception->class_names.empty() ? std::string() : exception->class_names.front());
   return text.empty() ? "Unknown" : text;
-}
-
-std::string SystemExceptionMessage(uint32_t code, uint32_t address, std::string_view module,
-                                   bool write, uint32_t target) {
-  switch (code) {
-    case 0xC0000005: {
-      std::string text = "Access violation at address " + trace::FormatHex(address, 1);
-      if (!module.empty()) text += " in module '" + std::string(module) + "'";
-      return text + ". " + (write ? "Write" : "Read") + " of address " +
-             trace::FormatHex(target, 1);
-    }
-    case 0xC000008C:
-      return "Range check error";
-    case 0xC000008D:
-    case 0xC0000093:
-      return "Floating point underflow";
-    case 0xC000008E:
-      return "Floating point division by zero";
-    case 0xC000008F:
-    case 0xC0000090:
-    case 0xC0000092:
-      return "Invalid floating point operation";
-    case 0xC0000091:
-      return "Floating point overflow";
-    case 0xC0000094:
-      return "Division by zero";
-    case 0xC0000095:
-      return "Integer overflow";
-    case 0xC0000096:
-      return "Privileged instruction";
-    case 0xC00000FD:
-      return "Stack overflow";
-    case 0xC000013A:
-      return "Control-C hit";
-    default: {
-      char hex[12];
-      std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(code));
-      return std::string("External exception ") + hex;
-    }
-  }
 }
 
 std::vector<std::string> SystemExceptionClasses(uint32_t code) {

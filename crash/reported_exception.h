@@ -16,7 +16,10 @@ struct ReportedException {
   // The class name first, then every ancestor's, e.g. {"EDivByZero", "EIntError",
   // "EExternal", "Exception"}. Empty: the class could not be told.
   std::vector<std::string> class_names;
-  std::string message;  // the message text (only shown for classes that carry one)
+  std::string message;  // the message text
+  // The message is the exception's own text even though no class of the chain is
+  // "Exception" or "KivException" (a C++ library exception's what()).
+  bool carries_message = false;
 
   // The class name, "Unknown" when there is none.
   std::string ClassName() const;
@@ -25,15 +28,9 @@ struct ReportedException {
 };
 
 // The message of the exception: for a class that is or descends from "Exception" or
-// "KivException" its message text, otherwise its class name; "Unknown" when the result is
-// empty or there is no exception.
+// "KivException", or that carries its message, its message text; otherwise its class name;
+// "Unknown" when the result is empty or there is no exception.
 std::string ExceptionMessageOf(const ReportedException* exception);
-
-// The runtime's message for a system exception code. For an access violation, module is
-// the file name of the module whose committed memory holds the faulting address (empty:
-// none), write tells a write from a read, target is the accessed address.
-std::string SystemExceptionMessage(uint32_t code, uint32_t address, std::string_view module,
-                                   bool write, uint32_t target);
 
 // The framework class of a system exception code with its ancestors, e.g.
 // 0xC0000094 -> {"EDivByZero", "EIntError", "EExternal", "Exception"}.

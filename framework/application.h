@@ -18,6 +18,12 @@ class TForm;
 // The application exception handler: the sender of the failed event and the exception.
 using TExceptionEvent = std::function<void(TObject* sender, const Exception& e)>;
 
+// Takes every exception the application object would hand to OnException or show; true
+// when it took it (a crash reporter does).
+using ApplicationExceptionHook = bool (*)(TObject* sender, const Exception& e);
+// Sets the hook (null: none) and returns the previous one.
+ApplicationExceptionHook SetApplicationExceptionHook(ApplicationExceptionHook hook);
+
 // The one application object of the process.
 class TApplication : public TComponent {
  public:

@@ -125,7 +125,20 @@ void TApplication::Terminate() {
   PostQuitMessage(0);
 }
 
+namespace {
+
+ApplicationExceptionHook g_exception_hook = nullptr;
+
+}  // namespace
+
+ApplicationExceptionHook SetApplicationExceptionHook(ApplicationExceptionHook hook) {
+  const ApplicationExceptionHook previous = g_exception_hook;
+  g_exception_hook = hook;
+  return previous;
+}
+
 void TApplication::HandleException(TObject* sender, const Exception& e) {
+  if (g_exception_hook && g_exception_hook(sender, e)) return;
   if (OnException) {
     OnException(sender, e);
   } else if (!e.InheritsFrom("EAbort")) {
@@ -134,6 +147,7 @@ void TApplication::HandleException(TObject* sender, const Exception& e) {
 }
 
 void TApplication::ShowException(const Exception& e) {
+  if (g_exception_hook && g_exception_hook(this, e)) return;
   std::string text = e.Message();
   if (!text.empty() && text.back() != '.') text += '.';
   MessageBoxA(main_form_ ? main_form_->Handle() : handle_, text.c_str(), title_.c_str(),

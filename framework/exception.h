@@ -93,6 +93,31 @@ FW_EXCEPTION_CLASS(EAccessViolation, EExternal);
 // Any other system exception, named by its code.
 FW_EXCEPTION_CLASS(EExternalException, EExternal);
 
+// Integer range check failures (BOUND).
+FW_EXCEPTION_CLASS(ERangeError, EIntError);
+// Floating-point faults.
+FW_EXCEPTION_CLASS(EMathError, EExternal);
+// An invalid floating-point operation.
+FW_EXCEPTION_CLASS(EInvalidOp, EMathError);
+// A floating-point division by zero.
+FW_EXCEPTION_CLASS(EZeroDivide, EMathError);
+// A floating-point overflow.
+FW_EXCEPTION_CLASS(EOverflow, EMathError);
+// A floating-point underflow.
+FW_EXCEPTION_CLASS(EUnderflow, EMathError);
+// A privileged instruction executed outside the kernel.
+FW_EXCEPTION_CLASS(EPrivilege, EExternal);
+// The thread's stack is exhausted.
+FW_EXCEPTION_CLASS(EStackOverflow, EExternal);
+// Control-C in a console program.
+FW_EXCEPTION_CLASS(EControlC, EExternal);
+
+// The runtime's message for a system exception code. For an access violation, module is
+// the file name of the module whose committed memory holds the faulting address (empty:
+// none), write tells a write from a read, target is the accessed address.
+std::string SystemExceptionMessage(std::uint32_t code, std::uint32_t address,
+                                   std::string_view module, bool write, std::uint32_t target);
+
 // Formats a 32-bit value as 8 upper-case hexadecimal digits.
 std::string HexAddress(std::uint32_t value);
 

@@ -44,6 +44,23 @@ bool InOurImage(DWORD address) {
   return address - base < size;
 }
 
+// The file name (without folder) of the module whose committed memory holds address, or
+// empty.
+std::string ModuleFileNameAt(DWORD address) {
+  MEMORY_BASIC_INFORMATION region;
+  if (VirtualQuery(reinterpret_cast<void*>(address), &region, sizeof region) != sizeof region ||
+      region.State != MEM_COMMIT || !region.AllocationBase) {
+    return {};
+  }
+  char path[MAX_PATH];
+  const DWORD length =
+      GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), path, sizeof path);
+  if (length == 0 || length >= sizeof path) return {};
+  std::string name(path, length);
+  const size_t slash = name.find_last_of("\\/");
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
 LONG CALLBACK RedirectFault(EXCEPTION_POINTERS* pointers) {
   PendingFault& fault = t_fault;
   if (fault.depth == 0) return EXCEPTION_CONTINUE_SEARCH;
@@ -79,23 +96,15 @@ LONG CALLBACK RedirectFault(EXCEPTION_POINTERS* pointers) {
 // Entered from the stub with the faulting instruction as its caller.
 extern "C" __attribute__((used, noinline, force_align_arg_pointer)) void fw_raise_pending_fault() {
   const PendingFault fault = t_fault;
-  const std::string at = " at address " + HexAddress(fault.address);
+  const std::string message = SystemExceptionMessage(
+      fault.code, fault.address, ModuleFileNameAt(fault.address), fault.access != 0, fault.target);
   switch (fault.code) {
-    case EXCEPTION_ACCESS_VIOLATION: {
-      if (!fault.target_known) {
-        throw EAccessViolation("Access violation" + at, fault.code, fault.address);
-      }
-      const char* kind = fault.access == 0   ? "Read of"
-                         : fault.access == 8 ? "Execution of"
-                                             : "Write of";
-      throw EAccessViolation(
-          "Access violation" + at + ". " + kind + " address " + HexAddress(fault.target),
-          fault.code, fault.address);
-    }
+    case EXCEPTION_ACCESS_VIOLATION:
+      throw EAccessViolation(message, fault.code, fault.address);
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
-      throw EDivByZero("Division by zero" + at, fault.code, fault.address);
+      throw EDivByZero(message, fault.code, fault.address);
     default:
-      throw EIntOverflow("Integer overflow" + at, fault.code, fault.address);
+      throw EIntOverflow(message, fault.code, fault.address);
   }
 }
 
