@@ -1,0 +1,108 @@
+#include "crash/win/restart_win.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "crash/restart_block.h"
+
+namespace crash {
+
+void EndProcessNow() {
+  // Terminating the own process does not return; should it fail, try again rather than
+  // fall back on an exit that would run the runtime's finalisation.
+  for (;;) {
+    TerminateProcess(GetCurrentProcess(), 0);
+    Sleep(1);
+  }
+}
+
+namespace restart_detail {
+
+HANDLE PublishRestartBlock(HANDLE new_process, uint32_t new_process_id, uint32_t old_process_id,
+                           const ExceptionHistory& history) {
+  const std::string name = RestartBlockName(new_process_id);
+  // Default security: the block's handle value is trusted by the new instance, so other
+  // users' processes must not be able to open and change it.
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      kRestartBlockBytes, name.c_str());
+  if (mapping == nullptr) return nullptr;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    // Someone else made a block under this name; writing into it would hand the new
+    // instance their data.
+    CloseHandle(mapping);
+    return nullptr;
+  }
+  void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, kRestartBlockBytes);
+  if (view == nullptr) {
+    CloseHandle(mapping);
+    return nullptr;
+  }
+  RestartBlock block;
+  block.old_process_id = old_process_id;
+  HANDLE duplicate = nullptr;
+  if (DuplicateHandle(GetCurrentProcess(), mapping, new_process, &duplicate, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS)) {
+    block.mapping_handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(duplicate));
+  }
+  block.history = history;
+  std::array<uint8_t, kRestartBlockBytes> bytes{};
+  block.Write(bytes);
+  std::memcpy(view, bytes.data(), bytes.size());
+  UnmapViewOfFile(view);
+  return mapping;
+}
+
+}  // namespace restart_detail
+
+void StartNewInstance(const ExceptionHistory& history) {
+  const char* command_line = GetCommandLineA();
+  // CreateProcessA may write into its command line; give it a copy.
+  std::vector<char> buffer(command_line, command_line + std::strlen(command_line) + 1);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                     nullptr, &startup, &process)) {
+    // The mapping handle stays open until this process ends, by which time the new
+    // instance holds its duplicate.
+    restart_detail::PublishRestartBlock(process.hProcess, process.dwProcessId,
+                                        GetCurrentProcessId(), history);
+    ResumeThread(process.hThread);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  EndProcessNow();
+}
+
+ExceptionHistory AwaitPreviousInstance() {
+  const DWORD own_id = GetCurrentProcessId();
+  const std::string name = RestartBlockName(own_id);
+  const HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
+  if (mapping == nullptr) return {};
+  ExceptionHistory history;
+  // A block smaller than 88 bytes gives no view.
+  if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kRestartBlockBytes)) {
+    std::array<uint8_t, kRestartBlockBytes> bytes{};
+    std::memcpy(bytes.data(), view, bytes.size());
+    UnmapViewOfFile(view);
+    const RestartBlock block = RestartBlock::Read(bytes);
+    // The old instance duplicated its mapping handle into this process; it is ours to
+    // close (never the handle just opened, whatever the block says).
+    const HANDLE duplicate = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(block.mapping_handle));
+    if (duplicate != nullptr && duplicate != mapping) CloseHandle(duplicate);
+    // Waiting for the own process would never end.
+    if (block.old_process_id != own_id) {
+      if (const HANDLE old = OpenProcess(SYNCHRONIZE, FALSE, block.old_process_id)) {
+        WaitForSingleObject(old, INFINITE);
+        CloseHandle(old);
+      }
+    }
+    history = block.history;
+  }
+  CloseHandle(mapping);
+  return history;
+}
+
+}  // namespace crash
