@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "crash/report/process_report_system_win.h"
 #include "crash/report/report_composer.h"
 #include "crash/win/registry_host_win.h"
 #include "crash/win/shared_instance_block_win.h"
@@ -347,6 +348,10 @@ class WinReportSystem : public ReportSystem {
 };
 
 }  // namespace
+
+std::unique_ptr<ReportSystem> MakeProcessReportSystem() {
+  return std::make_unique<WinReportSystem>();
+}
 
 std::string ComposeBugReport(const ActiveSettings& settings, const ComposeRequest& request) {
   try {
