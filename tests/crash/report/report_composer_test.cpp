@@ -25,7 +25,6 @@ class FakeSystem : public ReportSystem {
   std::vector<uint32_t> order{kMain, 0x30, kCrashed, 0x40};
   std::map<uint32_t, Thread> threads{
       {kMain, {"main thread"}}, {0x30, {"worker"}}, {kCrashed, {"crasher"}}, {0x40, {"other"}}};
-  bool registry_available = true;
   bool throw_in_modules = false;
   uint32_t corrected_address = 0;
   uint32_t function_entry = 0;
@@ -45,7 +44,7 @@ class FakeSystem : public ReportSystem {
   std::vector<uint32_t> Threads() override { return order; }
   ThreadLookup LookUpThread(uint32_t id) override {
     ThreadLookup lookup;
-    lookup.registry_available = registry_available;
+    lookup.registry_available = true;
     const auto found = threads.find(id);
     if (found != threads.end()) {
       const Thread& t = found->second;
@@ -185,18 +184,6 @@ TEST(ComposeReport, StackFrameCreationLineModulesAndDisassembly) {
   // Without a producer nothing follows the modules.
   settings.DisasmProducer = nullptr;
   EXPECT_TRUE(ComposeReport(settings, request, system).ends_with("C:"));
-}
-
-TEST(ComposeReport, WithoutTheRegistryEveryThreadHasAPlainTitle) {
-  FakeSystem system;
-  system.registry_available = false;
-  system.threads[0x40].name = "-";
-  ComposeRequest request;
-  request.frozen = true;
-  const std::string tail = AfterHeader(ComposeReport(Settings(), request, system));
-  EXPECT_NE(tail.find("\r\n\r\nthread $10:\r\n"), std::string::npos);
-  EXPECT_NE(tail.find("\r\n\r\nthread $40:\r\n"), std::string::npos);
-  EXPECT_EQ(tail.find("main thread"), std::string::npos);
 }
 
 TEST(ComposeReport, AFailureClosesWhatWasComposedWithTheFaultsAddress) {
