@@ -4,7 +4,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <functional>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "crash/report/process_report_system_win.h"
@@ -52,8 +56,9 @@ Fn SystemRoutine(const char* module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(handle, name)));
 }
 
-// The process's registry seen through a lock that waits at most kRegistryWaitMs; every
-// other request goes to the process's host.
+// The process's registry seen through a lock that waits at most kRegistryWaitMs, read in
+// whole pages kept for the one walk (under Wine every read of the process is a server round
+// trip; the entries and their texts lie on a few heap pages). It only reads.
 class BoundedRegistryHost : public RegistryHost {
  public:
   // True when the last Lock obtained the mutex.
@@ -67,13 +72,31 @@ class BoundedRegistryHost : public RegistryHost {
     return locked_;
   }
   void Unlock() override { ReleaseMutex(RegistryMutex()); }
-  uint32_t Allocate(uint32_t size) override { return inner().Allocate(size); }
-  void Free(uint32_t allocation) override { inner().Free(allocation); }
+  uint32_t Allocate(uint32_t) override { return 0; }
+  void Free(uint32_t) override {}
   uint32_t AllocationSize(uint32_t allocation) override {
-    return inner().AllocationSize(allocation);
+    // As the process's host: LocalSize would fault on a reference that can't be read.
+    uint8_t probe = 0;
+    if (allocation == 0 || !Read(allocation, &probe, 1)) return 0;
+    return static_cast<uint32_t>(
+        LocalSize(reinterpret_cast<HLOCAL>(static_cast<uintptr_t>(allocation))));
   }
   bool Read(uint32_t address, void* buffer, uint32_t count) override {
-    return inner().Read(address, buffer, count);
+    if (count == 0) return true;
+    if (address == 0 || address + count < address) return false;
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (count > 0) {
+      const uint32_t page = address & ~(kPageSize - 1);
+      const uint32_t offset = address - page;
+      const uint32_t part = std::min(count, kPageSize - offset);
+      const std::array<uint8_t, kPageSize>* bytes = Page(page);
+      if (bytes == nullptr) return false;
+      std::memcpy(out, bytes->data() + offset, part);
+      out += part;
+      address += part;
+      count -= part;
+    }
+    return true;
   }
   bool Write(uint32_t, const void*, uint32_t) override { return false; }
   uint32_t DuplicateThreadHandle(uint32_t) override { return 0; }
@@ -82,8 +105,23 @@ class BoundedRegistryHost : public RegistryHost {
   bool ThreadHasEnded(uint32_t handle) override { return inner().ThreadHasEnded(handle); }
 
  private:
+  static constexpr uint32_t kPageSize = 4096;
+
   static RegistryHost& inner() { return ProcessRegistryHost(); }
+
+  // The page at page, read once; null when it can't be read.
+  const std::array<uint8_t, kPageSize>* Page(uint32_t page) {
+    auto found = pages_.find(page);
+    if (found == pages_.end()) {
+      auto bytes = std::make_unique<std::array<uint8_t, kPageSize>>();
+      if (!inner().Read(page, bytes->data(), kPageSize)) bytes.reset();
+      found = pages_.emplace(page, std::move(bytes)).first;
+    }
+    return found->second.get();
+  }
+
   bool locked_ = false;
+  std::map<uint32_t, std::unique_ptr<std::array<uint8_t, kPageSize>>> pages_;
 };
 
 ReportDate DateOf(const SYSTEMTIME& time) {
@@ -247,15 +285,21 @@ class WinReportSystem : public ReportSystem {
   std::vector<uint32_t> Threads() override { return EnumerateProcessThreads(); }
 
   ThreadLookup LookUpThread(uint32_t thread_id) override {
+    // The list is read once for the composition, under one hold of the mutex: the threads
+    // that could change it are paused. A lock not obtained within its time gives plain
+    // titles for the whole composition rather than one wait per title.
+    if (!registry_) {
+      registry_.emplace();
+      BoundedRegistryHost host;
+      if (host.Block() != 0) {
+        registry_->entries = ReadThreadRegistry(host);
+        registry_->available = host.locked();
+      }
+    }
     ThreadLookup lookup;
-    BoundedRegistryHost host;
-    if (host.Block() == 0) return lookup;
-    // The whole list is read under one hold of the mutex; its entries lie in this
-    // process's heap and are read with reads that fail instead of faulting.
-    const std::vector<RegisteredThread> entries = ReadThreadRegistry(host);
-    if (!host.locked()) return lookup;
-    lookup.registry_available = true;
-    for (const RegisteredThread& entry : entries) {
+    lookup.registry_available = registry_->available;
+    if (!lookup.registry_available) return lookup;
+    for (const RegisteredThread& entry : registry_->entries) {
       if (entry.thread_id == thread_id) {
         lookup.entry = entry;
         break;
@@ -345,6 +389,14 @@ class WinReportSystem : public ReportSystem {
   }
 
   trace::ProgressSystem Progress() override { return trace::WindowsProgressSystem(); }
+
+ private:
+  // The registry as the composition's first look-up found it.
+  struct RegistrySnapshot {
+    bool available = false;
+    std::vector<RegisteredThread> entries;
+  };
+  std::optional<RegistrySnapshot> registry_;
 };
 
 }  // namespace

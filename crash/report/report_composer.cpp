@@ -1,5 +1,6 @@
 #include "crash/report/report_composer.h"
 
+#include <map>
 #include <memory>
 
 #include "framework/exception.h"
@@ -32,11 +33,11 @@ class Composition {
     if (settings_.ListAllThreads) {
       threads = system_.Threads();
       for (uint32_t id : threads) {
-        if (const auto context = system_.ThreadContext(id)) AddArea(progress.get(), *context);
+        if (Context(id)) AddArea(progress.get(), Context(id));
       }
     } else {
-      AddArea(progress.get(), system_.ThreadContext(crashed));
-      if (crashed != main) AddArea(progress.get(), system_.ThreadContext(main));
+      AddArea(progress.get(), Context(crashed));
+      if (crashed != main) AddArea(progress.get(), Context(main));
     }
 
     std::string part = ExceptionLines(request_.frozen, settings_.FrozenText, request_.exception);
@@ -70,6 +71,16 @@ class Composition {
   }
 
  private:
+  // A thread's context, asked of the system once per composition: the threads are paused,
+  // and the progress weights and the trace see the same registers.
+  const std::optional<ThreadContextFacts>& Context(uint32_t thread_id) {
+    auto found = contexts_.find(thread_id);
+    if (found == contexts_.end()) {
+      found = contexts_.emplace(thread_id, system_.ThreadContext(thread_id)).first;
+    }
+    return found->second;
+  }
+
   static void AddArea(trace::TProgress* progress,
                       const std::optional<ThreadContextFacts>& context) {
     int64_t weight = 0;
@@ -91,7 +102,7 @@ class Composition {
     }
 
     std::optional<std::string> trace;
-    if (const std::optional<ThreadContextFacts> context = system_.ThreadContext(thread_id)) {
+    if (const std::optional<ThreadContextFacts> context = Context(thread_id)) {
       StackTraceCall call;
       call.hide_items_without_lines = settings_.StackTraceOptionA;
       call.relative_addresses = settings_.StackTraceOptionB;
@@ -119,6 +130,7 @@ class Composition {
   ReportSystem& system_;
   uint32_t exception_address_;
   uint32_t function_start_ = 0;
+  std::map<uint32_t, std::optional<ThreadContextFacts>> contexts_;
 };
 
 }  // namespace

@@ -31,6 +31,7 @@ class FakeSystem : public ReportSystem {
   std::vector<StackTraceCall> calls;
   std::vector<int> areas_at_trace;  // the progress's current area at each trace
   size_t area_count = 0;
+  std::map<uint32_t, int> context_reads;
 
   HeaderFacts Header() override {
     HeaderFacts facts;
@@ -53,6 +54,7 @@ class FakeSystem : public ReportSystem {
     return lookup;
   }
   std::optional<ThreadContextFacts> ThreadContext(uint32_t id) override {
+    ++context_reads[id];
     const auto found = threads.find(id);
     if (found == threads.end() || !found->second.readable) return std::nullopt;
     return ThreadContextFacts{0x1000 * id, 0x1000 * id + 0x800, 0x400000 + id, false};
@@ -119,6 +121,9 @@ TEST(ComposeReport, CrashedThreadFirstThenMainThenTheOthersInOrder) {
   // skipped hidden and handling threads too.
   EXPECT_EQ(system.area_count, 5u);
   EXPECT_EQ(system.areas_at_trace, (std::vector<int>{0, 1, 2}));
+  // Weights and traces use one reading of each context.
+  for (const auto& [id, reads] : system.context_reads)
+    EXPECT_EQ(reads, 1) << id;
 }
 
 TEST(ComposeReport, TheCrashedThreadIsShownEvenWhenHidden) {
