@@ -5,9 +5,10 @@
 //
 // Log line: pid= prev= (the previous line's pid) prev_alive= (1 when that process still
 // ran after the wait) prev_exit= (its exit code, -1 unknown) await_ms= after= (file time
-// when the wait ended) rule5= (the automatic rule for 5 seconds over the history taken)
-// pushed= (this instance's stamp, file time units so that stamps differ) history= (the
-// ten entries taken, newest first) cmd= (the command line in hex).
+// when the wait ended) block_left= (1 when the block could still be opened after it) rule5= (the
+// automatic rule for 5 seconds over the history taken) pushed= (this instance's stamp, file time
+// units so that stamps differ) history= (the ten entries taken, newest first) cmd= (the command
+// line in hex).
 #include <windows.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "crash/restart_block.h"
 #include "crash/win/restart_win.h"
 
 namespace {
@@ -57,6 +59,10 @@ int main() {
   crash::ExceptionHistory history = crash::AwaitPreviousInstance();
   const DWORD await_ms = GetTickCount() - start;
   const uint64_t after = FileTimeNow();
+  // The old instance's duplicate is closed, so nothing but the old instance keeps the block.
+  const std::string name = crash::RestartBlockName(GetCurrentProcessId());
+  const HANDLE left = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
+  if (left != nullptr) CloseHandle(left);
 
   int prev_alive = 0;
   long prev_exit = -1;
@@ -78,7 +84,8 @@ int main() {
   std::ostringstream line;
   line << "pid=" << GetCurrentProcessId() << " prev=" << prev << " prev_alive=" << prev_alive
        << " prev_exit=" << prev_exit << " await_ms=" << await_ms << " after=" << after
-       << " rule5=" << rule5 << " pushed=" << now << " history=";
+       << " block_left=" << (left != nullptr) << " rule5=" << rule5 << " pushed=" << now
+       << " history=";
   for (int i = 0; i < crash::kHistoryEntries; ++i)
     line << (i ? "," : "") << history.seconds[i];
   line << " cmd=";
