@@ -17,7 +17,8 @@ bool ReportedException::InheritsFrom(std::string_view name) const {
 std::string ExceptionMessageOf(const ReportedException* exception) {
   if (!exception) return "Unknown";
   std::string text =
-      exception->InheritsFrom("Exception") || exception->InheritsFrom("KivException")
+      exception->carries_message || exception->InheritsFrom("Exception") ||
+              exception->InheritsFrom("KivException")
           ? exception->message
           : (exception->class_names.empty() ? std::string() : exception->class_names.front());
   return text.empty() ? "Unknown" : text;

@@ -15,11 +15,12 @@ struct ExemptThread {
   HANDLE handle;  // with synchronise right
 };
 
-std::vector<uint32_t> g_snapshot;
+// Built before the reporter starts and gone only after it stopped (see the reporter's start-up).
+std::vector<uint32_t> g_snapshot __attribute__((init_priority(101)));
 // The threads this pause suspended: only they are resumed, so that a thread that stayed
 // running (or was suspended by the application itself) is never resumed by the pause.
-std::vector<uint32_t> g_suspended;
-std::vector<ExemptThread> g_exempt;
+std::vector<uint32_t> g_suspended __attribute__((init_priority(101)));
+std::vector<ExemptThread> g_exempt __attribute__((init_priority(101)));
 
 bool Taken(DWORD wait) {
   return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;

@@ -168,6 +168,11 @@ class Tracer {
           DecodeInstruction(memory_, address, instruction) && instruction.valid) {
         query = exact = address;
         address = instruction.next;
+      } else if (memory_.Read(address, bytes, 2) && bytes[0] == 0x0F && bytes[1] == 0x0B) {
+        // UD2, which the decoder leaves undefined, raises its exception on purpose: two
+        // bytes at the exact place of the exception.
+        query = exact = address;
+        address += 2;
       }
     }
     if (from_thread_start) certain = true;
