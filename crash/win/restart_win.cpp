@@ -76,6 +76,32 @@ void StartNewInstance(const ExceptionHistory& history) {
   EndProcessNow();
 }
 
+namespace {
+
+uint64_t CreationTime(HANDLE process) {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  return static_cast<uint64_t>(created.dwHighDateTime) << 32 | created.dwLowDateTime;
+}
+
+// The old instance opened for waiting, or null. The old instance created this process
+// while it ran, so a process under its id that was created after this one has taken over
+// the id of an old instance already gone: waiting for it could last for ever. When the
+// creation times can't be read, the process is waited for as found.
+HANDLE OpenOldInstance(DWORD old_id) {
+  const HANDLE old = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, old_id);
+  if (old == nullptr) return OpenProcess(SYNCHRONIZE, FALSE, old_id);
+  const uint64_t old_created = CreationTime(old);
+  const uint64_t own_created = CreationTime(GetCurrentProcess());
+  if (old_created != 0 && own_created != 0 && old_created > own_created) {
+    CloseHandle(old);
+    return nullptr;
+  }
+  return old;
+}
+
+}  // namespace
+
 ExceptionHistory AwaitPreviousInstance() {
   const DWORD own_id = GetCurrentProcessId();
   const std::string name = RestartBlockName(own_id);
@@ -94,7 +120,7 @@ ExceptionHistory AwaitPreviousInstance() {
     if (duplicate != nullptr && duplicate != mapping) CloseHandle(duplicate);
     // Waiting for the own process would never end.
     if (block.old_process_id != own_id) {
-      if (const HANDLE old = OpenProcess(SYNCHRONIZE, FALSE, block.old_process_id)) {
+      if (const HANDLE old = OpenOldInstance(block.old_process_id)) {
         WaitForSingleObject(old, INFINITE);
         CloseHandle(old);
       }

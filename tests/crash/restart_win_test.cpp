@@ -275,6 +275,26 @@ TEST(Restart, TheNewInstanceWaitsForTheOldOneAndTheBlockHasDefaultSecurity) {
   EXPECT_EQ(lines[0].at("block_left"), "0") << "the duplicated handle was not closed";
 }
 
+TEST(Restart, AProcessThatTookOverTheOldIdLaterIsNotWaitedFor) {
+  WorkFolder folder;
+  PROCESS_INFORMATION next = Start(RestartChild(), folder, CREATE_SUSPENDED);
+  Sleep(50);  // a creation time clearly after the new instance's
+  // Under the old instance's id runs a process created after the new instance: the old
+  // one is gone and its id reused.
+  PROCESS_INFORMATION later =
+      Start("\"" + ExecutableFolder() + "end_process_child.exe\" sleep 600000", folder);
+  const HANDLE mapping = crash::restart_detail::PublishRestartBlock(
+      next.hProcess, next.dwProcessId, later.dwProcessId, crash::ExceptionHistory{});
+  ASSERT_NE(mapping, nullptr);
+  ResumeThread(next.hThread);
+  EXPECT_EQ(WaitForSingleObject(next.hProcess, 20000), WAIT_OBJECT_0)
+      << "the new instance waits for a process that is not its predecessor";
+  TerminateProcess(later.hProcess, 0);
+  Finish(later);
+  EXPECT_EQ(Finish(next), 0);
+  CloseHandle(mapping);
+}
+
 TEST(Restart, AnInstanceThatCannotBeStartedStillEndsThisOneWithZero) {
   WorkFolder folder;
   PROCESS_INFORMATION child =
