@@ -186,6 +186,12 @@ TEST(ComposeReport, StackFrameCreationLineModulesAndDisassembly) {
   // address.
   EXPECT_EQ(produced, std::to_string(0x401100) + " " + std::to_string(0x401113) + " 7");
 
+  // A trace that finds nothing leaves the caller's address for the listing.
+  system.corrected_address = 0;
+  system.function_entry = 0;
+  ComposeReport(settings, request, system);
+  EXPECT_EQ(produced, std::to_string(0x401111) + " " + std::to_string(0x401111) + " 7");
+
   // Without a producer nothing follows the modules.
   settings.DisasmProducer = nullptr;
   EXPECT_TRUE(ComposeReport(settings, request, system).ends_with("C:"));

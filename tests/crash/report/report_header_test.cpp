@@ -54,7 +54,7 @@ HeaderFacts SampleFacts() {
   facts.up_time_seconds = 2 * 3600 + 17 * 60;
   facts.available_physical = 211ull << 20;
   facts.total_physical = 511ull << 20;
-  facts.windows_directory = "C:\\WINDOWS";
+  facts.windows_directory = "c:\\WINDOWS";  // the same drive as the executable's
   facts.executable_path = "C:\\Setup\\install.exe";
   facts.free_disk_bytes = [](char drive) -> std::optional<int64_t> {
     if (drive == 'C' || drive == 'c') return int64_t{7966664950};
