@@ -40,4 +40,18 @@ std::string RestartBlockName(uint32_t new_process_id) {
   return "kestraponRestart" + trace::FormatHex(new_process_id, 1, '0');
 }
 
+void WriteRestartBlockName(uint32_t new_process_id, std::span<char, kRestartBlockNameSize> out) {
+  static constexpr char kPrefix[] = "kestraponRestart$";
+  static constexpr char kDigits[] = "0123456789abcdef";
+  int at = 0;
+  for (const char* c = kPrefix; *c != '\0'; ++c)
+    out[at++] = *c;
+  int shift = 28;
+  while (shift > 0 && (new_process_id >> shift) == 0)
+    shift -= 4;
+  for (; shift >= 0; shift -= 4)
+    out[at++] = kDigits[(new_process_id >> shift) & 15];
+  out[at] = '\0';
+}
+
 }  // namespace crash

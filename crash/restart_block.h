@@ -25,8 +25,14 @@ struct RestartBlock {
   static RestartBlock Read(std::span<const uint8_t, kRestartBlockBytes> in);
 };
 
+// Room for the longest name and its terminating zero ("kestraponRestart$ffffffff").
+inline constexpr int kRestartBlockNameSize = 26;
+
 // "kestraponRestart" and the new process's id in the "$" hexadecimal form, at least one
 // digit: the name both instances compute for the block.
 std::string RestartBlockName(uint32_t new_process_id);
+// The same name written zero-terminated into `out`, without allocating (the restart runs
+// while other threads, which may hold the heap's lock, are paused).
+void WriteRestartBlockName(uint32_t new_process_id, std::span<char, kRestartBlockNameSize> out);
 
 }  // namespace crash

@@ -2,8 +2,6 @@
 
 #include <array>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "crash/restart_block.h"
 
@@ -22,11 +20,12 @@ namespace restart_detail {
 
 HANDLE PublishRestartBlock(HANDLE new_process, uint32_t new_process_id, uint32_t old_process_id,
                            const ExceptionHistory& history) {
-  const std::string name = RestartBlockName(new_process_id);
+  char name[kRestartBlockNameSize];
+  WriteRestartBlockName(new_process_id, name);
   // Default security: the block's handle value is trusted by the new instance, so other
   // users' processes must not be able to open and change it.
   HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      kRestartBlockBytes, name.c_str());
+                                      kRestartBlockBytes, name);
   if (mapping == nullptr) return nullptr;
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     // Someone else made a block under this name; writing into it would hand the new
@@ -57,14 +56,18 @@ HANDLE PublishRestartBlock(HANDLE new_process, uint32_t new_process_id, uint32_t
 }  // namespace restart_detail
 
 void StartNewInstance(const ExceptionHistory& history) {
+  // CreateProcessA may write into its command line; give it a copy, in pages of its own:
+  // other threads are paused and one of them may hold the heap's lock.
   const char* command_line = GetCommandLineA();
-  // CreateProcessA may write into its command line; give it a copy.
-  std::vector<char> buffer(command_line, command_line + std::strlen(command_line) + 1);
+  const size_t size = std::strlen(command_line) + 1;
+  char* buffer = static_cast<char*>(VirtualAlloc(nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+  if (buffer == nullptr) EndProcessNow();
+  std::memcpy(buffer, command_line, size);
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  if (CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                     nullptr, &startup, &process)) {
+  if (CreateProcessA(nullptr, buffer, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                     &startup, &process)) {
     // The mapping handle stays open until this process ends, by which time the new
     // instance holds its duplicate.
     restart_detail::PublishRestartBlock(process.hProcess, process.dwProcessId,
@@ -104,8 +107,9 @@ HANDLE OpenOldInstance(DWORD old_id) {
 
 ExceptionHistory AwaitPreviousInstance() {
   const DWORD own_id = GetCurrentProcessId();
-  const std::string name = RestartBlockName(own_id);
-  const HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
+  char name[kRestartBlockNameSize];
+  WriteRestartBlockName(own_id, name);
+  const HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
   if (mapping == nullptr) return {};
   ExceptionHistory history;
   // A block smaller than 88 bytes gives no view.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 
 namespace {
 
@@ -38,6 +39,14 @@ TEST(RestartBlock, NameIsThePrefixAndTheNewProcessIdInDollarHex) {
   EXPECT_EQ(crash::RestartBlockName(0x1a4), "kestraponRestart$1a4");
   EXPECT_EQ(crash::RestartBlockName(0x100), "kestraponRestart$100");  // no digit dropped
   EXPECT_EQ(crash::RestartBlockName(0xFFFFFFFF), "kestraponRestart$ffffffff");
+  // The name written without allocating is the same, and its buffer holds the longest.
+  for (uint32_t id :
+       {0u, 0x5u, 0xFu, 0x10u, 0x1a4u, 0x100u, 0x0ABCDEF0u, 0x80000000u, 0xFFFFFFFFu}) {
+    std::array<char, crash::kRestartBlockNameSize> name;
+    name.fill('#');
+    crash::WriteRestartBlockName(id, name);
+    EXPECT_EQ(std::string(name.data()), crash::RestartBlockName(id)) << id;
+  }
 }
 
 }  // namespace
