@@ -43,6 +43,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -73,8 +74,10 @@ class GdiSurface : public DrawingSurface {
   // How many DrawText calls were answered without DrawTextA.
   long PlainLineCalls() const { return plain_line_calls_; }
   // Draws held-back text, fills and lines now, for callers that draw on the
-  // device context themselves while the surface lives.
-  void Flush() { FlushHeld(); }
+  // device context themselves while the surface lives; the font selected is
+  // then that of the last text (the surface sets its text colours again
+  // before its next text).
+  void Flush();
 
   Font GetFont() const override { return font_; }
   void SetFont(const Font& font) override {
@@ -102,8 +105,10 @@ class GdiSurface : public DrawingSurface {
   Color SystemColor(int index) const override;
   // Pictures decoded by the system's picture loader render themselves.
   void DrawPicture(const SurfacePicture& picture, const Rect& rect) override;
-  // Few tiles are rendered one by one; many small ones are rendered once into
-  // a block of whole tiles that is then copied.
+  // Only tiles that reach into the clip box are drawn. An opaque bitmap at
+  // its own size is copied from a block of whole tiles the picture keeps;
+  // few tiles of other pictures are rendered one by one, many small ones
+  // once into a block of whole tiles that is then copied.
   void TilePicture(const SurfacePicture& picture, const Rect& area) override;
   // Images of a TCommonImageList.
   void DrawListImage(const TImageList& list, int index, const Rect& rect) override;
@@ -112,7 +117,10 @@ class GdiSurface : public DrawingSurface {
   void DrawSystemIcon(int index, bool large, const Rect& rect) override;
 
  private:
-  void SelectFont();
+  // Selects the font (without its underline when the surface draws that).
+  void SelectFont(bool without_underline = false);
+  // Selects the font unless one of the same metrics is selected: enough for measuring.
+  void SelectMetrics();
   // Draws held text, fills or lines (only one kind is held at a time).
   void FlushHeld();
   void FlushText();
@@ -120,7 +128,11 @@ class GdiSurface : public DrawingSurface {
   void FlushLines();
   void SelectPen(const Pen& pen);
   void SelectBrush();
-  void PrepareText();
+  // Selects the font and gives the device context the text colours, those
+  // that differ from what it has.
+  void PrepareText(bool without_underline = false);
+  // After drawing by others: the device context's text colours are unknown.
+  void ForgetTextSettings();
 
   // How a measured rectangle follows from the one asked about.
   enum class Fit {
@@ -142,6 +154,13 @@ class GdiSurface : public DrawingSurface {
                  // kBottomAligned, bottom is what is added to bottom and height
     int height;  // DrawText's result
   };
+  // An underline the surface draws itself: a band of the text colour under
+  // the whole run, top pixels below the text's top, height high (0: the
+  // system draws it).
+  struct Underline {
+    int top = 0;
+    int height = 0;
+  };
   // What the system was seen to do with plain lines in one set of font
   // metrics: advance widths, and the vertical part of DrawTextA's answers by
   // flags (without the measuring flag). On display devices these are shared
@@ -153,6 +172,8 @@ class GdiSurface : public DrawingSurface {
     int advance[256] = {};  // advance width per character byte (printable ones)
     bool natural = false;   // ExtTextOutW without widths draws at these advances
     std::map<unsigned, Measured> vertical;
+    bool underline_checked = false;
+    Underline underline;  // how the surface draws the underline; none: the system does
   };
   class LineFactsStore;
   int MetricsIndex();
@@ -162,6 +183,10 @@ class GdiSurface : public DrawingSurface {
   // Whether the selected font's glyphs, drawn without widths, advance by the
   // table's widths on this device context.
   bool DrawsAtTableAdvances(const LineFacts& facts, const wchar_t* wide);
+  // The underline for the current font's metrics, checked once: the band
+  // that gives the system's own pixels, or none.
+  Underline OwnUnderline(LineFacts& facts);
+  Underline CheckedUnderline(const LineFacts& facts);
   // The width of text from the table, or -1 when the table cannot answer it.
   static int TableWidth(const LineFacts& facts, std::string_view text);
   // DrawText for one plain line without DrawTextA, when what DrawTextA would
@@ -181,6 +206,7 @@ class GdiSurface : public DrawingSurface {
 
   HGDIOBJ selected_font_ = nullptr;  // the font of ours selected, or null
   Font selected_description_;        // its description (the colour aside)
+  bool underline_dropped_ = false;   // it is the underlined font_ without its underline
   // Font descriptions without underline and strikeout, one per set of metrics.
   std::vector<Font> metrics_;
   int metrics_index_ = -1;  // the index of font_'s metrics, -1 until looked up
@@ -200,7 +226,10 @@ class GdiSurface : public DrawingSurface {
     Font font;             // the font, selected while text is held
     bool natural = false;  // drawn without widths: the font's own advances are the table's
     bool opaque = false;
-    COLORREF back = 0;  // background colour when opaque
+    COLORREF back = 0;         // background colour when opaque
+    COLORREF color = 0;        // text colour
+    int underline_top = 0;     // the surface's underline below y, when
+    int underline_height = 0;  // drawn by it (the font then selected without)
   };
   HeldText held_;
   bool holding_ = false;
@@ -229,11 +258,20 @@ class GdiSurface : public DrawingSurface {
   fw::GdiObject pen_object_;
   Pen selected_pen_;
   bool pen_selected_ = false;
-  fw::GdiObject fill_brush_;  // the brush of the last fill, never selected
+  fw::GdiObject fill_brush_;       // the brush of the last fill, never selected
+  fw::GdiObject underline_brush_;  // the brush of the last underline, never selected
+  COLORREF underline_color_ = 0;
   Color fill_brush_color_ = clNone;
   fw::GdiObject brush_object_;
   Color selected_brush_ = clNone;
   bool brush_selected_ = false;
+
+  // The text colour, background mode and background colour the device
+  // context has (read at the start, then set by the surface); empty after
+  // drawing that may have changed them.
+  std::optional<COLORREF> dc_text_color_;
+  std::optional<int> dc_mode_;
+  std::optional<COLORREF> dc_back_color_;
 
   // What the device context had at the start.
   HGDIOBJ original_font_;

@@ -220,6 +220,9 @@ GdiSurface::GdiSurface(HDC dc, const Font& font, Color brush_color)
   band_fills_ = display_ && GetMapMode(dc) == MM_TEXT && GetGraphicsMode(dc) == GM_COMPATIBLE &&
                 GetLayout(dc) == 0 && TrueColor(dc);
   path_lines_ = GetROP2(dc) == R2_COPYPEN;
+  dc_text_color_ = original_text_color_;
+  dc_mode_ = original_mode_;
+  dc_back_color_ = original_back_color_;
   FontCache::Instance().SurfaceCreated();
 }
 
@@ -276,12 +279,40 @@ int GdiSurface::FindMetrics() {
   return static_cast<int>(metrics_.size() - 1);
 }
 
-void GdiSurface::SelectFont() {
-  if (selected_font_ && SameFont(selected_description_, font_)) return;
+void GdiSurface::SelectFont(bool without_underline) {
+  Font wanted = font_;
+  if (without_underline) wanted.style &= ~static_cast<unsigned>(kUnderline);
+  underline_dropped_ = without_underline && (font_.style & kUnderline);
+  if (selected_font_ && SameFont(selected_description_, wanted)) return;
   FlushText();
-  selected_font_ = FontCache::Instance().Get(font_, pixels_per_inch_, dc_, display_);
-  selected_description_ = font_;
+  selected_font_ = FontCache::Instance().Get(wanted, pixels_per_inch_, dc_, display_);
+  selected_description_ = wanted;
   SelectObject(dc_, selected_font_);
+}
+
+void GdiSurface::Flush() {
+  FlushHeld();
+  ForgetTextSettings();
+  // Callers see the font of the text drawn, underline and all.
+  if (underline_dropped_) {
+    Font underlined = selected_description_;
+    underlined.style |= kUnderline;
+    selected_font_ = FontCache::Instance().Get(underlined, pixels_per_inch_, dc_, display_);
+    selected_description_ = underlined;
+    SelectObject(dc_, selected_font_);
+    underline_dropped_ = false;
+  }
+}
+
+void GdiSurface::SelectMetrics() {
+  // Underline and strikeout change no metrics.
+  constexpr unsigned kLines = kUnderline | kStrikeOut;
+  if (selected_font_ && (selected_description_.style & ~kLines) == (font_.style & ~kLines)) {
+    Font same = font_;
+    same.style = selected_description_.style;
+    if (SameFont(selected_description_, same)) return;
+  }
+  SelectFont();
 }
 
 void GdiSurface::FlushHeld() {
@@ -300,6 +331,17 @@ void GdiSurface::FlushText() {
   ExtTextOutW(dc_, held_.x, held_.y, held_.options, &held_.clip, held_.text.data(),
               static_cast<UINT>(held_.text.size()),
               held_.natural ? nullptr : held_.advances.data());
+  if (held_.underline_height > 0) {
+    // The underline the system would have drawn after the glyphs, as it
+    // draws it: under the whole run, whatever the clipping rectangle.
+    if (!underline_brush_.Get() || underline_color_ != held_.color) {
+      underline_brush_.Reset(CreateSolidBrush(held_.color));
+      underline_color_ = held_.color;
+    }
+    const RECT band{held_.x, held_.y + held_.underline_top, held_.end_x,
+                    held_.y + held_.underline_top + held_.underline_height};
+    ::FillRect(dc_, &band, static_cast<HBRUSH>(underline_brush_.Get()));
+  }
 }
 
 void GdiSurface::SelectPen(const Pen& wanted) {
@@ -339,13 +381,31 @@ void GdiSurface::SelectBrush() {
   brush_selected_ = true;
 }
 
-void GdiSurface::PrepareText() {
-  SelectFont();
-  SetTextColor(dc_, ToRgb(font_.color));
+void GdiSurface::PrepareText(bool without_underline) {
+  SelectFont(without_underline);
+  // Runs in a row mostly share their colours: only changes are passed on.
+  const COLORREF color = ToRgb(font_.color);
+  if (dc_text_color_ != color) {
+    SetTextColor(dc_, color);
+    dc_text_color_ = color;
+  }
   const bool opaque = mode_ == BackgroundMode::kOpaque && brush_style_ == BrushStyle::kSolid &&
                       brush_color_ != clNone;
-  SetBkMode(dc_, opaque ? OPAQUE : TRANSPARENT);
-  if (opaque) SetBkColor(dc_, ToRgb(brush_color_));
+  const int mode = opaque ? OPAQUE : TRANSPARENT;
+  if (dc_mode_ != mode) {
+    SetBkMode(dc_, mode);
+    dc_mode_ = mode;
+  }
+  if (opaque && dc_back_color_ != ToRgb(brush_color_)) {
+    SetBkColor(dc_, ToRgb(brush_color_));
+    dc_back_color_ = ToRgb(brush_color_);
+  }
+}
+
+void GdiSurface::ForgetTextSettings() {
+  dc_text_color_.reset();
+  dc_mode_.reset();
+  dc_back_color_.reset();
 }
 
 // The line facts of every font used on a display, for the whole process.
@@ -423,7 +483,7 @@ void GdiSurface::ReadWidths(LineFacts* facts) {
     bytes[i] = static_cast<char>(kFirstPrintable + i);
   wchar_t wide[kPrintable];
   if (MultiByteToWideChar(CP_ACP, 0, bytes, kPrintable, wide, kPrintable) != kPrintable) return;
-  SelectFont();
+  SelectMetrics();
   INT ends[kPrintable];
   SIZE whole{};
   ++system_text_calls_;
@@ -498,6 +558,96 @@ bool GdiSurface::DrawsAtTableAdvances(const LineFacts& facts, const wchar_t* wid
   return same;
 }
 
+GdiSurface::Underline GdiSurface::OwnUnderline(LineFacts& facts) {
+  {
+    std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
+    if (facts.underline_checked) return facts.underline;
+  }
+  // Colours drawn as they are: the text's and the band's brush agree.
+  const Underline underline = band_fills_ ? CheckedUnderline(facts) : Underline{};
+  std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
+  facts.underline = underline;
+  facts.underline_checked = true;
+  return underline;
+}
+
+GdiSurface::Underline GdiSurface::CheckedUnderline(const LineFacts& facts) {
+  // Where the system puts the underline (below the baseline by the font's
+  // underscore position, as thick as its underscore, half of that above):
+  // from the plain font's metrics, then drawn beside the system's own on a
+  // bitmap like the device context's, a run clipped short of its end among
+  // them. Equal pixels, or the system draws its own.
+  Font plain = font_;
+  plain.style &= ~static_cast<unsigned>(kUnderline);
+  HGDIOBJ plain_font = FontCache::Instance().Get(plain, pixels_per_inch_, dc_, display_);
+  HGDIOBJ underlined_font = FontCache::Instance().Get(font_, pixels_per_inch_, dc_, display_);
+  if (!plain_font || !underlined_font || facts.height <= 0 || facts.height > 1024) return {};
+  HDC scratch = CreateCompatibleDC(dc_);
+  if (!scratch) return {};
+  Underline found;
+  static constexpr wchar_t kText[] = L"Hg_jAVWy";
+  const int count = static_cast<int>(std::size(kText) - 1);
+  INT advances[std::size(kText) - 1];
+  int width = 0;
+  for (int i = 0; i < count; ++i) {
+    advances[i] = facts.advance[static_cast<unsigned char>(kText[i])];
+    width += advances[i];
+  }
+  const int margin = facts.height;
+  const int line = 2 * facts.height;  // room below for a low underline
+  const int bitmap_width = width + 2 * margin;
+  fw::GdiObject bitmap(CreateCompatibleBitmap(dc_, bitmap_width, 4 * line));
+  if (bitmap.Get() && width > 0) {
+    HGDIOBJ old_bitmap = SelectObject(scratch, bitmap.Get());
+    HGDIOBJ old_font = SelectObject(scratch, plain_font);
+    TEXTMETRICW metrics{};
+    OUTLINETEXTMETRICW outline{};
+    outline.otmSize = sizeof outline;
+    GetTextMetricsW(scratch, &metrics);
+    int position = 0;
+    int thickness = metrics.tmAscent / 20 + 1;
+    if (GetOutlineTextMetricsW(scratch, sizeof outline, &outline)) {
+      position = outline.otmsUnderscorePosition;
+      thickness = std::max<int>(1, outline.otmsUnderscoreSize);
+    }
+    found.top = metrics.tmAscent - (position + thickness / 2);
+    found.height = thickness;
+    PatBlt(scratch, 0, 0, bitmap_width, 4 * line, WHITENESS);
+    SetBkMode(scratch, TRANSPARENT);
+    SetTextColor(scratch, RGB(0, 0, 0));
+    HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    const INT* dx = facts.natural ? nullptr : advances;
+    // Whole and clipped short, by the system, then by the surface.
+    for (int i = 0; i < 2; ++i) {
+      const int y = i * line;
+      const RECT clip{margin, y, margin + (i == 0 ? width : width / 2), y + line};
+      SelectObject(scratch, underlined_font);
+      ExtTextOutW(scratch, margin, y, ETO_CLIPPED, &clip, kText, count, dx);
+      SelectObject(scratch, plain_font);
+      const int our_y = y + 2 * line;
+      const RECT our_clip{clip.left, our_y, clip.right, our_y + line};
+      ExtTextOutW(scratch, margin, our_y, ETO_CLIPPED, &our_clip, kText, count, dx);
+      const RECT band{margin, our_y + found.top, margin + width, our_y + found.top + found.height};
+      ::FillRect(scratch, &band, black);
+    }
+    system_text_calls_ += 4;
+    SelectObject(scratch, old_font);
+    SelectObject(scratch, old_bitmap);
+    BITMAPINFO info = TopDown32(bitmap_width, 4 * line);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(bitmap_width) * 4 * line);
+    bool same = false;
+    if (GetDIBits(scratch, static_cast<HBITMAP>(bitmap.Get()), 0, 4 * line, pixels.data(), &info,
+                  DIB_RGB_COLORS) == 4 * line) {
+      const auto half = pixels.begin() + static_cast<std::ptrdiff_t>(pixels.size() / 2);
+      same = std::equal(pixels.begin(), half, half);
+    }
+    // The band must lie on the line, or the check saw nothing of it.
+    if (!same || found.top < 0 || found.top + found.height > line) found = Underline{};
+  }
+  DeleteDC(scratch);
+  return found;
+}
+
 int GdiSurface::TableWidth(const LineFacts& facts, std::string_view text) {
   if (!facts.additive) return -1;
   std::int64_t sum = 0;
@@ -556,7 +706,14 @@ bool GdiSurface::DrawPlainLine(std::string_view text, Rect* rect, unsigned forma
                          opaque == held_.opaque && back == held_.back && font_ == held_.font;
   if (!continues) {
     FlushHeld();
-    PrepareText();
+    // An underline the surface draws itself costs a fill instead of the
+    // system's outline metrics, brush and polygon at every call.
+    Underline underline;
+    if ((font_.style & kUnderline) && !(font_.style & kStrikeOut)) underline = OwnUnderline(facts);
+    PrepareText(/*without_underline=*/underline.height > 0);
+    held_.underline_top = underline.top;
+    held_.underline_height = underline.height;
+    held_.color = ToRgb(font_.color);
     held_.text.clear();
     held_.advances.clear();
     held_.clip = ToRect(*rect);
@@ -614,8 +771,8 @@ int GdiSurface::DrawText(std::string_view text, Rect* rect, unsigned format) {
     }
   }
   if (measuring) {
-    // Measuring needs only the font; text colours may still belong to held text.
-    SelectFont();
+    // Measuring needs only the font's metrics; text colours may still belong to held text.
+    SelectMetrics();
   } else {
     FlushHeld();
     PrepareText();
@@ -694,7 +851,7 @@ Size GdiSurface::TextExtent(std::string_view text) {
   std::pair<int, std::string> key(MetricsIndex(), std::string(text));
   const auto known = extents_.find(key);
   if (known != extents_.end()) return known->second;
-  SelectFont();
+  SelectMetrics();
   SIZE size{};
   GetTextExtentPoint32A(dc_, text.data(), static_cast<int>(text.size()), &size);
   ++system_text_calls_;
@@ -828,6 +985,8 @@ void GdiSurface::DrawFocusRect(const Rect& rect) {
   // The dotted pattern is drawn by inverting, in the text colours.
   SetTextColor(dc_, RGB(0, 0, 0));
   SetBkColor(dc_, RGB(255, 255, 255));
+  dc_text_color_ = RGB(0, 0, 0);
+  dc_back_color_ = RGB(255, 255, 255);
   const RECT area = ToRect(rect);
   ::DrawFocusRect(dc_, &area);
 }
@@ -861,23 +1020,34 @@ constexpr int kTileBlockSide = 256;  // else blocks of whole tiles at least this
 
 void GdiSurface::DrawPicture(const SurfacePicture& picture, const Rect& rect) {
   FlushHeld();
+  ForgetTextSettings();
   if (const OleDecodedPicture* ole = Renderable(picture))
     ole->Render(dc_, RECT{rect.left, rect.top, rect.right, rect.bottom});
 }
 
 void GdiSurface::TilePicture(const SurfacePicture& picture, const Rect& area) {
   FlushHeld();
+  ForgetTextSettings();
   const OleDecodedPicture* ole = Renderable(picture);
   if (ole == nullptr) return;
   const Size tile{ScaleForDevice(picture.Width(), pixels_per_inch_),
                   ScaleForDevice(picture.Height(), pixels_per_inch_)};
   fw::SavedDcScope saved(dc_);
-  IntersectClipRect(dc_, area.left, area.top, area.right, area.bottom);
+  // Only tiles that reach into the clip box can show.
+  RECT box{};
+  const int clip = IntersectClipRect(dc_, area.left, area.top, area.right, area.bottom);
+  if (clip == NULLREGION) return;
+  const Rect visible = clip != ERROR && GetClipBox(dc_, &box) > NULLREGION
+                           ? Rect{box.left, box.top, box.right, box.bottom}
+                           : area;
+  // An opaque bitmap copies blocks of whole tiles it keeps.
+  if (ole->TileOpaque(dc_, area, tile, visible)) return;
   const TileGrid grid = PlanTiles(area, tile);
   if (static_cast<std::int64_t>(grid.columns) * grid.rows <= kDirectTiles) {
-    for (int row = 0; row < grid.rows; ++row) {
-      for (int column = 0; column < grid.columns; ++column) {
-        const Rect r = grid.At(area, column, row);
+    const BlockRange tiles = VisibleBlocks(area, tile, visible);
+    for (int row = 0; row < tiles.rows; ++row) {
+      for (int column = 0; column < tiles.columns; ++column) {
+        const Rect r = tiles.At(column, row);
         ole->Render(dc_, RECT{r.left, r.top, r.right, r.bottom});
       }
     }
@@ -903,10 +1073,10 @@ void GdiSurface::TilePicture(const SurfacePicture& picture, const Rect& area) {
     for (int filled = tile.cy; filled < block.cy; filled *= 2)
       BitBlt(memory, 0, filled, block.cx, std::min(filled, block.cy - filled), memory, 0, 0,
              SRCCOPY);
-    const TileGrid blocks = PlanTiles(area, block);
+    const BlockRange blocks = VisibleBlocks(area, block, visible);
     for (int row = 0; row < blocks.rows; ++row) {
       for (int column = 0; column < blocks.columns; ++column) {
-        const Rect r = blocks.At(area, column, row);
+        const Rect r = blocks.At(column, row);
         BitBlt(dc_, r.left, r.top, block.cx, block.cy, memory, 0, 0, SRCCOPY);
       }
     }
@@ -916,6 +1086,7 @@ void GdiSurface::TilePicture(const SurfacePicture& picture, const Rect& area) {
 
 void GdiSurface::DrawListImage(const TImageList& list, int index, const Rect& rect) {
   FlushHeld();
+  ForgetTextSettings();
   if (const auto* common = dynamic_cast<const TCommonImageList*>(&list))
     common->Draw(dc_, index, RECT{rect.left, rect.top, rect.right, rect.bottom});
 }
@@ -933,6 +1104,7 @@ Size GdiSurface::SystemIconSize(bool large) {
 
 void GdiSurface::DrawSystemIcon(int index, bool large, const Rect& rect) {
   FlushHeld();
+  ForgetTextSettings();
   DrawSystemIconAt(index, large, dc_, RECT{rect.left, rect.top, rect.right, rect.bottom});
 }
 

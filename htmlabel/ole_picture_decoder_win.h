@@ -9,6 +9,8 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <cstdint>
+
 #include "htmlabel/picture_decoder.h"
 
 namespace htmlabel {
@@ -27,8 +29,20 @@ class OleDecodedPicture : public DecodedPicture {
   // Renders the whole picture into rect of dc (stretched to it). An opaque
   // bitmap is rendered once into a copy of its own, which later calls copy.
   void Render(HDC dc, const RECT& rect) const;
+  // Covers the part of area inside visible with copies of an opaque bitmap
+  // at the size of tile, laid from area's top-left corner: a block of whole
+  // tiles is made once (and kept for later calls) and copied once per block.
+  // False, drawing nothing, for any other picture or when tile is not the
+  // bitmap's own size.
+  bool TileOpaque(HDC dc, const Rect& area, Size tile, const Rect& visible) const;
 
  private:
+  // Makes the opaque bitmap's copy when there is none yet; false when the
+  // picture has none.
+  bool MakeCopy() const;
+  // Makes the block of whole tiles at least width x height when the kept one is smaller.
+  bool MakeBlock(int width, int height) const;
+
   IPicture* picture_;
   Size himetric_;
   mutable bool opaque_bitmap_ = false;  // a bitmap without transparent pixels
@@ -36,6 +50,12 @@ class OleDecodedPicture : public DecodedPicture {
   mutable HBITMAP copy_ = nullptr;
   mutable HGDIOBJ copy_old_ = nullptr;
   mutable SIZE copy_size_{};
+  mutable const std::uint32_t* copy_pixels_ = nullptr;  // its rows, top-down, 32 bits a pixel
+  // Tiles of the copy side by side and row under row, for tiling large areas.
+  mutable HDC block_dc_ = nullptr;
+  mutable HBITMAP block_ = nullptr;
+  mutable HGDIOBJ block_old_ = nullptr;
+  mutable SIZE block_size_{};
 };
 
 // Decodes with OleLoadPicture; errors carry the loader's messages.

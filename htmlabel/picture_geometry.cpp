@@ -63,4 +63,27 @@ Size TileBlock(Size tile, const Rect& area, int min_side) {
               side(tile.cy, static_cast<std::int64_t>(area.bottom) - area.top)};
 }
 
+Rect BlockRange::At(int column, int row) const {
+  const int left = origin.x + column * block.cx;
+  const int top = origin.y + row * block.cy;
+  return Rect{left, top, left + block.cx, top + block.cy};
+}
+
+BlockRange VisibleBlocks(const Rect& area, Size block, const Rect& visible) {
+  BlockRange range;
+  const std::int64_t left = std::max(area.left, visible.left);
+  const std::int64_t top = std::max(area.top, visible.top);
+  const std::int64_t right = std::min(area.right, visible.right);
+  const std::int64_t bottom = std::min(area.bottom, visible.bottom);
+  if (right <= left || bottom <= top || block.cx <= 0 || block.cy <= 0) return range;
+  // Whole blocks from the area's corner up to the first that reaches in.
+  const std::int64_t first_x = area.left + (left - area.left) / block.cx * block.cx;
+  const std::int64_t first_y = area.top + (top - area.top) / block.cy * block.cy;
+  range.origin = Point{static_cast<int>(first_x), static_cast<int>(first_y)};
+  range.columns = static_cast<int>((right - first_x + block.cx - 1) / block.cx);
+  range.rows = static_cast<int>((bottom - first_y + block.cy - 1) / block.cy);
+  range.block = block;
+  return range;
+}
+
 }  // namespace htmlabel

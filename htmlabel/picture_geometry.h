@@ -50,4 +50,21 @@ TileGrid PlanTiles(const Rect& area, Size tile);
 // these blocks give the same pixels as the tiles themselves.
 Size TileBlock(Size tile, const Rect& area, int min_side);
 
+// The blocks of one size laid from an area's top-left corner, row by row,
+// that reach into the part of the area inside a visible rectangle (a device
+// context's clip box): the rest would only be clipped away.
+struct BlockRange {
+  Point origin;     // the top-left corner of the first block
+  int columns = 0;  // blocks across
+  int rows = 0;     // blocks down
+  Size block;       // the size of each block
+
+  // The rectangle of the block in column, row of the range.
+  Rect At(int column, int row) const;
+};
+
+// The blocks of size block over area that meet visible; none when area and
+// visible do not meet or the block has no width or height.
+BlockRange VisibleBlocks(const Rect& area, Size block, const Rect& visible);
+
 }  // namespace htmlabel

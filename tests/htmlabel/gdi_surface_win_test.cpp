@@ -200,6 +200,18 @@ TEST(GdiSurfacePlainLines, RunsLookAndMeasureAsDrawTextADrawsThem) {
                    false});
 }
 
+// Underlines the surface draws itself must be the system's, also under a
+// run that overflows its rectangle (a word wider than the line): the system
+// underlines the whole run whatever the clipping rectangle.
+TEST(GdiSurfacePlainLines, UnderlinedRunsClippedShortOfTheirEnd) {
+  for (const Font& font :
+       {MakeFont("Arial", 8, kUnderline), MakeFont("Times New Roman", 16, kItalic | kUnderline),
+        MakeFont("Arial", 20, kBold | kUnderline)}) {
+    for (const bool opaque : {false, true})
+      CheckRun(RunCase{font, "www.velmo.com", kRunFormat, Rect{3, 2, 40, 40}, opaque});
+  }
+}
+
 // A plain line drawn in a font and flags never measured (a list bullet) is
 // measured once and then drawn like any other.
 TEST(GdiSurfacePlainLines, LineDrawnBeforeAnyMeasuringTakesTheTable) {

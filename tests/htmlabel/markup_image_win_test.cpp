@@ -288,6 +288,33 @@ TEST_F(MarkupImageWin, TheBodyBackgroundCoversItsRectangleExactly) {
   }
 }
 
+TEST_F(MarkupImageWin, TheBodyBackgroundIsExactUnderAClipRegionAndOverManyBlocks) {
+  Add("tile", Picture("tile.bmp"));
+  // A clip region that starts inside a tile; a small area first, then areas
+  // wider and higher than the block of tiles the picture keeps (it grows).
+  const RECT clip{40, 33, 1150, 620};
+  for (const Rect bounds : {Rect{3, 4, 3 + 100, 4 + 50}, Rect{2, 3, 2 + 1100, 3 + 600},
+                            Rect{1, 1, 1 + 1190, 1 + 640}}) {
+    Bitmap bitmap(1200, 650);
+    HRGN region = CreateRectRgn(clip.left, clip.top, clip.right, clip.bottom);
+    SelectClipRgn(bitmap.Dc(), region);
+    DeleteObject(region);
+    Draw(bitmap, "<BODY bgcolor=\"#0000FF\" background=\"tile\">", bounds);
+    SelectClipRgn(bitmap.Dc(), nullptr);
+    for (int y = 0; y < 650; ++y) {
+      for (int x = 0; x < 1200; ++x) {
+        const bool inside = x >= std::max<int>(bounds.left, clip.left) &&
+                            x < std::min<int>(bounds.right, clip.right) &&
+                            y >= std::max<int>(bounds.top, clip.top) &&
+                            y < std::min<int>(bounds.bottom, clip.bottom);
+        const bool corner = inside && (x - bounds.left) % 7 == 0 && (y - bounds.top) % 5 == 0;
+        const std::uint32_t expected = !inside ? kWhite : corner ? 0u : 0xFFBE00u;
+        ASSERT_EQ(bitmap.At(x, y), expected) << x << "," << y << " in " << bounds.right;
+      }
+    }
+  }
+}
+
 TEST_F(MarkupImageWin, TheLabelEmptiesItsCacheWhenTheMarkupChanges) {
   THTMLabel label(nullptr);
   label.SetHTMLText(

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -74,6 +75,54 @@ TEST(PictureGeometry, BlocksAreWholeTilesAtLeastTheSideAsked) {
   // Never much beyond the area itself.
   EXPECT_EQ(TileBlock(Size{7, 5}, Rect{0, 0, 20, 12}, 64).cx, 21);
   EXPECT_EQ(TileBlock(Size{7, 5}, Rect{0, 0, 20, 12}, 64).cy, 15);
+}
+
+// The blocks over area that meet visible: each starts on the area's grid of
+// blocks and reaches into the visible part, and together they cover every
+// pixel of that part exactly once.
+void ExpectVisiblePartCoveredOnce(const Rect& area, Size block, const Rect& visible) {
+  const BlockRange range = VisibleBlocks(area, block, visible);
+  const Rect part{std::max(area.left, visible.left), std::max(area.top, visible.top),
+                  std::min(area.right, visible.right), std::min(area.bottom, visible.bottom)};
+  const int width = part.right - part.left;
+  const int height = part.bottom - part.top;
+  std::vector<int> cover(static_cast<size_t>(width) * height, 0);
+  for (int row = 0; row < range.rows; ++row) {
+    for (int column = 0; column < range.columns; ++column) {
+      const Rect r = range.At(column, row);
+      ASSERT_EQ((r.left - area.left) % block.cx, 0);
+      ASSERT_EQ((r.top - area.top) % block.cy, 0);
+      ASSERT_TRUE(r.left < part.right && r.right > part.left && r.top < part.bottom &&
+                  r.bottom > part.top)
+          << "block " << column << "," << row << " outside";
+      for (int y = std::max(r.top, part.top); y < std::min(r.bottom, part.bottom); ++y)
+        for (int x = std::max(r.left, part.left); x < std::min(r.right, part.right); ++x)
+          ++cover[static_cast<size_t>(y - part.top) * width + (x - part.left)];
+    }
+  }
+  for (int c : cover)
+    ASSERT_EQ(c, 1) << block.cx << "x" << block.cy << " in " << visible.left << "," << visible.top;
+}
+
+TEST(PictureGeometry, OnlyBlocksReachingIntoTheVisiblePartAreLaid) {
+  const Rect area{3, 5, 103, 45};
+  // Visible parts starting on a block edge, inside a block, past the area's
+  // corner, and the whole area.
+  for (const Rect visible : {Rect{10, 10, 24, 20}, Rect{12, 13, 60, 44}, Rect{-50, -50, 30, 30},
+                             Rect{90, 40, 500, 500}, area}) {
+    for (Size block : {Size{7, 5}, Size{1, 1}, Size{70, 65}, Size{33, 41}})
+      ExpectVisiblePartCoveredOnce(area, block, visible);
+  }
+  // A visible part in the area's third block row of 7 x 5 tiles starts there.
+  const BlockRange range = VisibleBlocks(area, Size{7, 5}, Rect{0, 16, 200, 17});
+  EXPECT_EQ(range.origin.x, 3);
+  EXPECT_EQ(range.origin.y, 15);
+  EXPECT_EQ(range.columns, 15);
+  EXPECT_EQ(range.rows, 1);
+  // Nothing visible, or nothing to lay.
+  EXPECT_EQ(VisibleBlocks(area, Size{7, 5}, Rect{103, 5, 200, 45}).columns, 0);
+  EXPECT_EQ(VisibleBlocks(area, Size{7, 5}, Rect{3, 45, 103, 90}).rows, 0);
+  EXPECT_EQ(VisibleBlocks(area, Size{0, 5}, area).columns, 0);
 }
 
 }  // namespace
