@@ -73,7 +73,10 @@ std::vector<std::string> SystemExceptionClasses(uint32_t code) {
 }
 
 ReportedException RuntimeError(std::string message) {
-  return ReportedException{{"KivException"}, std::move(message)};
+  ReportedException exception;
+  exception.class_names = {"KivException"};
+  exception.message = std::move(message);
+  return exception;
 }
 
 }  // namespace crash

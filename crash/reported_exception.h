@@ -20,6 +20,11 @@ struct ReportedException {
   // The message is the exception's own text even though no class of the chain is
   // "Exception" or "KivException" (a C++ library exception's what()).
   bool carries_message = false;
+  // The stack as it was when a fault was raised as this exception, from stack_copy_base
+  // up (empty: none kept). The live stack has been unwound and reused by the time the
+  // report is composed.
+  uint32_t stack_copy_base = 0;
+  std::vector<uint8_t> stack_copy;
 
   // The class name, "Unknown" when there is none.
   std::string ClassName() const;

@@ -4,6 +4,9 @@
 // system code.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "framework/object.h"
 
 namespace fw {
@@ -19,6 +22,19 @@ class ExternalExceptionScope {
   ExternalExceptionScope(const ExternalExceptionScope&) = delete;
   ExternalExceptionScope& operator=(const ExternalExceptionScope&) = delete;
 };
+
+// The last fault raised as an exception on the calling thread: where it was, the stack
+// position at the faulting instruction, and a copy of the stack from there up (at most
+// kFaultStackCopyLimit bytes), taken before the exception unwound anything. A report made
+// after the catch traces the copy: the live stack has been reused by then.
+struct RaisedFault {
+  std::uint32_t address = 0;
+  std::uint32_t stack_pointer = 0;
+  std::vector<std::uint8_t> stack;
+};
+inline constexpr std::uint32_t kFaultStackCopyLimit = 256 * 1024;
+// The calling thread's last raised fault (address 0: none).
+const RaisedFault& LastRaisedFault();
 
 // Installs the process-wide vectored handler that turns faults inside an
 // ExternalExceptionScope into C++ exceptions; idempotent.

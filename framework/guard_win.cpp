@@ -6,6 +6,7 @@
 // tables) to the catch of the nearest CallGuarded.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "framework/application.h"
@@ -27,9 +28,35 @@ struct PendingFault {
   bool target_known = false;
   DWORD access = 0;
   DWORD target = 0;
+  DWORD stack_pointer = 0;  // ESP at the faulting instruction
 };
 
 thread_local PendingFault t_fault;
+thread_local RaisedFault t_raised;
+
+// The StackBase of the calling thread's information block.
+DWORD StackTop() {
+  DWORD top;
+  asm volatile("movl %%fs:4, %0" : "=r"(top));
+  return top;
+}
+
+// Keeps the stack from the faulting instruction's position up, as it is before the throw.
+void KeepFaultStack(const PendingFault& fault) {
+  t_raised.address = fault.address;
+  t_raised.stack_pointer = fault.stack_pointer;
+  t_raised.stack.clear();
+  const DWORD top = StackTop();
+  if (fault.stack_pointer == 0 || top <= fault.stack_pointer) return;
+  const DWORD size = std::min<DWORD>(top - fault.stack_pointer, kFaultStackCopyLimit);
+  try {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(fault.stack_pointer);
+    t_raised.stack.assign(bytes, bytes + size);
+  } catch (...) {
+    // Without memory for the copy the report traces what is left of the live stack.
+    t_raised.stack.clear();
+  }
+}
 
 // The address range of our executable's image: only faults in our own code
 // are raised as exceptions; a fault inside a system DLL must not be unwound
@@ -82,6 +109,7 @@ LONG CALLBACK RedirectFault(EXCEPTION_POINTERS* pointers) {
   fault.target_known = target_known;
   fault.access = target_known ? record->ExceptionInformation[0] : 0;
   fault.target = target_known ? record->ExceptionInformation[1] : 0;
+  fault.stack_pointer = context->Esp;
   // The stub pushes ECX as its return address: one past the faulting
   // instruction, so that the unwinder (which looks up return address - 1)
   // finds the faulting instruction's own unwind and landing-pad entries.
@@ -96,6 +124,7 @@ LONG CALLBACK RedirectFault(EXCEPTION_POINTERS* pointers) {
 // Entered from the stub with the faulting instruction as its caller.
 extern "C" __attribute__((used, noinline, force_align_arg_pointer)) void fw_raise_pending_fault() {
   const PendingFault fault = t_fault;
+  KeepFaultStack(fault);
   const std::string message = SystemExceptionMessage(
       fault.code, fault.address, ModuleFileNameAt(fault.address), fault.access != 0, fault.target);
   switch (fault.code) {
@@ -120,6 +149,10 @@ ExternalExceptionScope::ExternalExceptionScope() {
 
 ExternalExceptionScope::~ExternalExceptionScope() {
   --t_fault.depth;
+}
+
+const RaisedFault& LastRaisedFault() {
+  return t_raised;
 }
 
 void InstallExternalExceptionHandler() {

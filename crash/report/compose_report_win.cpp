@@ -345,11 +345,12 @@ class WinReportSystem : public ReportSystem {
           call.external_exception, nullptr, nullptr, Pointer(call.thread_start), &exception_address,
           &function_entry, progress);
     } else {
-      answer.text = trace::StackTrace(call.hide_items_without_lines, call.relative_addresses,
-                                      Pointer(call.current_address), call.exception_thread,
-                                      call.external_exception, Pointer(call.stack_begin),
-                                      Pointer(call.stack_end), Pointer(call.thread_start),
-                                      &exception_address, &function_entry, progress);
+      const trace::StackCopy copy{call.stack_copy_base, call.stack_copy};
+      answer.text = trace::StackTrace(
+          call.hide_items_without_lines, call.relative_addresses, Pointer(call.current_address),
+          call.exception_thread, call.external_exception, Pointer(call.stack_begin),
+          Pointer(call.stack_end), Pointer(call.thread_start), &exception_address, &function_entry,
+          progress, call.stack_copy.empty() ? nullptr : &copy);
     }
     answer.exception_address = Address(exception_address);
     answer.function_entry = Address(function_entry);

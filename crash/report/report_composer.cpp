@@ -114,6 +114,12 @@ class Composition {
       call.stack_end = context->stack_top;
       call.thread_start = title.creation_address;
       call.calling_thread = context->calling_thread;
+      if (exception_thread && request_.exception && !request_.exception->stack_copy.empty() &&
+          request_.stack_frame == request_.exception->stack_copy_base) {
+        call.stack_copy_base = request_.exception->stack_copy_base;
+        call.stack_copy = request_.exception->stack_copy;
+        call.stack_end = call.stack_copy_base + static_cast<uint32_t>(call.stack_copy.size());
+      }
       StackTraceAnswer answer = system_.TraceStack(call, progress);
       if (exception_thread) {
         // A trace that found nothing keeps the address the caller gave.

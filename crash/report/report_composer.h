@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ struct StackTraceCall {
   uint32_t stack_end = 0;                 // the stack's top
   uint32_t thread_start = 0;              // the creation address, or 0
   bool calling_thread = false;            // the composing thread: its own stack from here
+  // The stack as kept when the exception was raised (the exception thread only): its
+  // bytes from stack_copy_base up stand in for the live stack's.
+  uint32_t stack_copy_base = 0;
+  std::span<const uint8_t> stack_copy;
 };
 
 // What a stack trace gave.

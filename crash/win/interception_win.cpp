@@ -13,6 +13,7 @@
 #include "crash/win/thread_exception_seam_win.h"
 #include "framework/application.h"
 #include "framework/exception.h"
+#include "framework/guard.h"
 
 namespace crash {
 
@@ -99,9 +100,21 @@ void OnInvalidParameter(const wchar_t*, const wchar_t*, const wchar_t*, unsigned
   ReportException(false, &exception, 0, CALLER_FRAME(), false);
 }
 
+// A processor fault raised as an exception and caught at a boundary: the stack copy the
+// raise kept becomes the exception's, and the trace starts at the faulting instruction's
+// stack position. Other exceptions start at the boundary's frame.
+uint32_t KeepRaisedStack(ReportedException& exception, uint32_t address, uint32_t frame) {
+  const fw::RaisedFault& raised = fw::LastRaisedFault();
+  if (address == 0 || raised.address != address || raised.stack.empty()) return frame;
+  exception.stack_copy_base = raised.stack_pointer;
+  exception.stack_copy = raised.stack;
+  return raised.stack_pointer;
+}
+
 void OnThreadException(const ThreadException& escaped) {
-  const ReportedException exception = DescribeCppException(escaped.exception);
-  ReportException(false, &exception, escaped.address, escaped.stack_frame, true);
+  ReportedException exception = DescribeCppException(escaped.exception);
+  const uint32_t frame = KeepRaisedStack(exception, escaped.address, escaped.stack_frame);
+  ReportException(false, &exception, escaped.address, frame, true);
 }
 
 // The application object's handler and display: the exception in flight when there is
@@ -119,7 +132,8 @@ bool OnApplicationException(fw::TObject*, const fw::Exception& given) {
   if (const auto* external = dynamic_cast<const fw::EExternal*>(&given)) {
     address = external->Address();
   }
-  ReportException(false, &exception, address, CALLER_FRAME(), true);
+  const uint32_t frame = KeepRaisedStack(exception, address, CALLER_FRAME());
+  ReportException(false, &exception, address, frame, true);
   return true;
 }
 

@@ -9,6 +9,7 @@ target_sources(trace PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/entry_point_walk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/stack_trace.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cached_address_space.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/stack_copy_space.cpp
 )
 if(WIN32)
   target_sources(trace PRIVATE

@@ -164,59 +164,39 @@ __attribute__((noinline)) void SpoilComposition() {
 }
 
 struct Scenario {
-  void (*crash)();
+  void (*run)();       // RunCrash of the scenario's crash
   const char* thread;  // "main", "create", "std", "framework", "handler"
 };
 
-// Calls the crash directly (not through the pointer), so that every return address on
-// the stack belongs to a call of the function above it.
-__attribute__((noinline)) void ThreeDeep(void (*crash)()) {
-#define CALL_IF(function) \
-  if (crash == function) function();
-  CALL_IF(CrashReadNull)
-  CALL_IF(CrashWriteNull)
-  CALL_IF(CrashReadFar)
-  CALL_IF(CrashWriteReadOnly)
-  CALL_IF(CrashDivide)
-  CALL_IF(CrashIllegal)
-  CALL_IF(CrashPrivileged)
-  CALL_IF(CrashBreakpoint)
-  CALL_IF(CrashStackOverflow)
-  CALL_IF(CrashInSystemCallback)
-  CALL_IF(ThrowStd)
-  CALL_IF(ThrowOwn)
-  CALL_IF(ThrowFramework)
-  CALL_IF(ThrowAbort)
-  CALL_IF(ThrowInNoexcept)
-  CALL_IF(CallTerminate)
-  CALL_IF(CallAbort)
-  CALL_IF(CallPureVirtual)
-  CALL_IF(FailAllocation)
-  CALL_IF(SpoilComposition)
-#undef CALL_IF
+// The crash three calls deep, each call direct, so that every return address on the
+// stack belongs to a call of the function above it.
+template <void (*Crash)()>
+__attribute__((noinline)) void ThreeDeep() {
+  Crash();
   Line("returned");
 }
 
-__attribute__((noinline)) void RunCrash(void (*crash)()) {
-  ThreeDeep(crash);
+template <void (*Crash)()>
+__attribute__((noinline)) void RunCrash() {
+  ThreeDeep<Crash>();
   Line("ran");
 }
 
-DWORD WINAPI CreatedThreadStart(void* crash) {
-  RunCrash(reinterpret_cast<void (*)()>(crash));
+DWORD WINAPI CreatedThreadStart(void* run) {
+  reinterpret_cast<void (*)()>(run)();
   return 0;
 }
 
 class CrashingThread : public fw::TThread {
  public:
-  explicit CrashingThread(void (*crash)()) : crash_(crash) {}
+  explicit CrashingThread(void (*run)()) : run_(run) {}
   ~CrashingThread() override { TerminateAndWait(); }
 
  protected:
-  void Execute() override { RunCrash(crash_); }
+  void Execute() override { run_(); }
 
  private:
-  void (*crash_)();
+  void (*run_)();
 };
 
 // A waiting worker the report lists with its name and creation point.
@@ -234,53 +214,53 @@ void AnnounceThreadName(const char* name) {
   RaiseException(0x406D1388, 0, 4, info);
 }
 
-DWORD WINAPI AnnouncedThread(void* crash) {
+DWORD WINAPI AnnouncedThread(void* run) {
   AnnounceThreadName("announced worker");
-  RunCrash(reinterpret_cast<void (*)()>(crash));
+  reinterpret_cast<void (*)()>(run)();
   return 0;
 }
 
 const std::map<std::string, Scenario>& Scenarios() {
   static const std::map<std::string, Scenario> scenarios = {
-      {"read_null", {CrashReadNull, "main"}},
-      {"write_null", {CrashWriteNull, "main"}},
-      {"read_far", {CrashReadFar, "main"}},
-      {"write_read_only", {CrashWriteReadOnly, "main"}},
-      {"divide", {CrashDivide, "main"}},
-      {"illegal", {CrashIllegal, "main"}},
-      {"privileged", {CrashPrivileged, "main"}},
-      {"breakpoint", {CrashBreakpoint, "main"}},
-      {"stack_overflow", {CrashStackOverflow, "main"}},
-      {"system_callback", {CrashInSystemCallback, "main"}},
-      {"thread_read_null", {CrashReadNull, "create"}},
-      {"thread_write_null", {CrashWriteNull, "create"}},
-      {"thread_divide", {CrashDivide, "create"}},
-      {"thread_illegal", {CrashIllegal, "create"}},
-      {"thread_privileged", {CrashPrivileged, "create"}},
-      {"thread_breakpoint", {CrashBreakpoint, "create"}},
-      {"thread_stack_overflow", {CrashStackOverflow, "create"}},
-      {"stdthread_read_null", {CrashReadNull, "std"}},
-      {"stdthread_divide", {CrashDivide, "std"}},
-      {"fwthread_read_null", {CrashReadNull, "framework"}},
-      {"fwthread_divide", {CrashDivide, "framework"}},
-      {"handler_std", {ThrowStd, "handler"}},
-      {"handler_own", {ThrowOwn, "handler"}},
-      {"handler_framework", {ThrowFramework, "handler"}},
-      {"handler_read_null", {CrashReadNull, "handler"}},
-      {"handler_abort", {ThrowAbort, "handler"}},
-      {"thread_std", {ThrowStd, "create"}},
-      {"fwthread_own", {ThrowOwn, "framework"}},
-      {"stdthread_std", {ThrowStd, "std"}},
-      {"main_std", {ThrowStd, "main"}},
-      {"main_own", {ThrowOwn, "main"}},
-      {"main_framework", {ThrowFramework, "main"}},
-      {"noexcept", {ThrowInNoexcept, "main"}},
-      {"terminate", {CallTerminate, "main"}},
-      {"abort", {CallAbort, "main"}},
-      {"pure_virtual", {CallPureVirtual, "main"}},
-      {"allocation", {FailAllocation, "main"}},
-      {"announced_thread", {CrashDivide, "announced"}},
-      {"composition_fault", {SpoilComposition, "main"}},
+      {"read_null", {RunCrash<CrashReadNull>, "main"}},
+      {"write_null", {RunCrash<CrashWriteNull>, "main"}},
+      {"read_far", {RunCrash<CrashReadFar>, "main"}},
+      {"write_read_only", {RunCrash<CrashWriteReadOnly>, "main"}},
+      {"divide", {RunCrash<CrashDivide>, "main"}},
+      {"illegal", {RunCrash<CrashIllegal>, "main"}},
+      {"privileged", {RunCrash<CrashPrivileged>, "main"}},
+      {"breakpoint", {RunCrash<CrashBreakpoint>, "main"}},
+      {"stack_overflow", {RunCrash<CrashStackOverflow>, "main"}},
+      {"system_callback", {RunCrash<CrashInSystemCallback>, "main"}},
+      {"thread_read_null", {RunCrash<CrashReadNull>, "create"}},
+      {"thread_write_null", {RunCrash<CrashWriteNull>, "create"}},
+      {"thread_divide", {RunCrash<CrashDivide>, "create"}},
+      {"thread_illegal", {RunCrash<CrashIllegal>, "create"}},
+      {"thread_privileged", {RunCrash<CrashPrivileged>, "create"}},
+      {"thread_breakpoint", {RunCrash<CrashBreakpoint>, "create"}},
+      {"thread_stack_overflow", {RunCrash<CrashStackOverflow>, "create"}},
+      {"stdthread_read_null", {RunCrash<CrashReadNull>, "std"}},
+      {"stdthread_divide", {RunCrash<CrashDivide>, "std"}},
+      {"fwthread_read_null", {RunCrash<CrashReadNull>, "framework"}},
+      {"fwthread_divide", {RunCrash<CrashDivide>, "framework"}},
+      {"handler_std", {RunCrash<ThrowStd>, "handler"}},
+      {"handler_own", {RunCrash<ThrowOwn>, "handler"}},
+      {"handler_framework", {RunCrash<ThrowFramework>, "handler"}},
+      {"handler_read_null", {RunCrash<CrashReadNull>, "handler"}},
+      {"handler_abort", {RunCrash<ThrowAbort>, "handler"}},
+      {"thread_std", {RunCrash<ThrowStd>, "create"}},
+      {"fwthread_own", {RunCrash<ThrowOwn>, "framework"}},
+      {"stdthread_std", {RunCrash<ThrowStd>, "std"}},
+      {"main_std", {RunCrash<ThrowStd>, "main"}},
+      {"main_own", {RunCrash<ThrowOwn>, "main"}},
+      {"main_framework", {RunCrash<ThrowFramework>, "main"}},
+      {"noexcept", {RunCrash<ThrowInNoexcept>, "main"}},
+      {"terminate", {RunCrash<CallTerminate>, "main"}},
+      {"abort", {RunCrash<CallAbort>, "main"}},
+      {"pure_virtual", {RunCrash<CallPureVirtual>, "main"}},
+      {"allocation", {RunCrash<FailAllocation>, "main"}},
+      {"announced_thread", {RunCrash<CrashDivide>, "announced"}},
+      {"composition_fault", {RunCrash<SpoilComposition>, "main"}},
   };
   return scenarios;
 }
@@ -289,7 +269,7 @@ HANDLE g_start_together = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
 DWORD WINAPI StartTogether(void*) {
   WaitForSingleObject(g_start_together, INFINITE);
-  RunCrash(CrashReadNull);
+  RunCrash<CrashReadNull>();
   return 0;
 }
 
@@ -364,22 +344,22 @@ int main(int argc, char** argv) {
   const Scenario& scenario = found->second;
   const std::string thread = scenario.thread;
   if (thread == "main") {
-    RunCrash(scenario.crash);
+    scenario.run();
   } else if (thread == "create" || thread == "announced") {
     HANDLE crashing =
         CreateThread(nullptr, 0, thread == "create" ? CreatedThreadStart : AnnouncedThread,
-                     reinterpret_cast<void*>(scenario.crash), 0, nullptr);
+                     reinterpret_cast<void*>(scenario.run), 0, nullptr);
     WaitForSingleObject(crashing, 60000);
   } else if (thread == "std") {
-    std::thread crashing(RunCrash, scenario.crash);
+    std::thread crashing(scenario.run);
     crashing.join();
   } else if (thread == "framework") {
-    CrashingThread crashing(scenario.crash);
+    CrashingThread crashing(scenario.run);
     crashing.Start();
     crashing.WaitFor();
   } else if (thread == "handler") {
     fw::TApplication application;
-    fw::CallGuarded(&application, [&] { RunCrash(scenario.crash); });
+    fw::CallGuarded(&application, [&] { scenario.run(); });
   }
   Line("continued");
   SetEvent(g_release_workers);

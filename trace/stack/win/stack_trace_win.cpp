@@ -1,7 +1,10 @@
 #include "trace/stack/win/stack_trace_win.h"
 
+#include "trace/stack/stack_copy_space.h"
+
 #include <windows.h>
 
+#include "trace/stack/stack_copy_space.h"
 #include "trace/stack/stack_trace.h"
 #include "trace/stack/win/process_trace_state_win.h"
 
@@ -62,7 +65,8 @@ __attribute__((noinline)) std::string StackTrace(bool hide_items_without_lines,
                                                  bool exception_thread, bool external_exception,
                                                  void* stack_begin, void* stack_end,
                                                  void* thread_start, void** exception_address,
-                                                 void** function_entry, TProgress* progress) {
+                                                 void** function_entry, TProgress* progress,
+                                                 const StackCopy* stack_copy) {
   if (exception_address != nullptr) *exception_address = nullptr;
   if (function_entry != nullptr) *function_entry = nullptr;
 
@@ -78,12 +82,23 @@ __attribute__((noinline)) std::string StackTrace(bool hide_items_without_lines,
   request.stack_begin = stack_begin != nullptr ? Address(stack_begin) : StackPointer();
   request.stack_end = stack_end != nullptr ? Address(stack_end) : StackBase();
   request.thread_start = Address(thread_start);
-  if (!StackRangeReadable(request.stack_begin, request.stack_end)) return {};
+  const bool from_copy = stack_copy != nullptr && !stack_copy->bytes.empty() &&
+                         request.stack_begin >= stack_copy->base &&
+                         request.stack_end <= stack_copy->base + stack_copy->bytes.size();
+  if (!from_copy && !StackRangeReadable(request.stack_begin, request.stack_end)) return {};
 
   TStackTraceFindings findings;
   TraceState& state = ProcessTraceState();
   ForgetProcessMemory();
-  std::string text = StackTrace(state, request, &findings, progress);
+  std::string text;
+  if (from_copy) {
+    // A state of its own over the copy: the process's keeps its caches of the live stack.
+    const StackCopySpace space(state.memory(), stack_copy->base, stack_copy->bytes);
+    TraceState copy_state(space, ProcessSymbolData(), state.main_module(), state.is_9x(), nullptr);
+    text = StackTrace(copy_state, request, &findings, progress);
+  } else {
+    text = StackTrace(state, request, &findings, progress);
+  }
   if (exception_address != nullptr) *exception_address = Pointer(findings.exception_address);
   if (function_entry != nullptr) *function_entry = Pointer(findings.function_entry);
   return text;

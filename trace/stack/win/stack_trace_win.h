@@ -2,11 +2,19 @@
 // pointers, defaults taken from the calling thread, the process's trace state.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "trace/stack/progress.h"
 
 namespace trace {
+
+// The bytes of a stack as they were when an exception was raised, from base on.
+struct StackCopy {
+  uint32_t base = 0;
+  std::span<const uint8_t> bytes;
+};
 
 // Traces the stack [stack_begin, stack_end) of a thread of this process with the process's
 // trace state (ProcessTraceState). current_address null (when not the exception thread)
@@ -16,11 +24,14 @@ namespace trace {
 // exception_address and function_entry, when given, are zeroed first and then receive the
 // corrected exception address and the entry of the function that holds it. Returns the
 // trace text; empty when the range is empty or not wholly readable (a guard page counts as
-// unreadable and is left untouched).
+// unreadable and is left untouched). With stack_copy, the stack's bytes in the copy's range
+// are read from the copy (the live stack has been unwound and reused since), everything
+// else from the process.
 std::string StackTrace(bool hide_items_without_lines, bool relative_addresses,
                        void* current_address, bool exception_thread, bool external_exception,
                        void* stack_begin, void* stack_end, void* thread_start,
-                       void** exception_address, void** function_entry, TProgress* progress);
+                       void** exception_address, void** function_entry, TProgress* progress,
+                       const StackCopy* stack_copy = nullptr);
 
 // True when every page of [begin, end) is committed and readable without touching a guard
 // page, and IsBadReadPtr agrees; false for an empty range.
