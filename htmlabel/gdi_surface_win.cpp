@@ -709,7 +709,11 @@ bool GdiSurface::DrawPlainLine(std::string_view text, Rect* rect, unsigned forma
     // An underline the surface draws itself costs a fill instead of the
     // system's outline metrics, brush and polygon at every call.
     Underline underline;
-    if ((font_.style & kUnderline) && !(font_.style & kStrikeOut)) underline = OwnUnderline(facts);
+    // Only level text: a rotated run's underline is rotated with it.
+    if ((font_.style & kUnderline) && !(font_.style & kStrikeOut) && font_.escapement == 0 &&
+        font_.orientation == 0) {
+      underline = OwnUnderline(facts);
+    }
     PrepareText(/*without_underline=*/underline.height > 0);
     held_.underline_top = underline.top;
     held_.underline_height = underline.height;

@@ -210,6 +210,10 @@ TEST(GdiSurfacePlainLines, UnderlinedRunsClippedShortOfTheirEnd) {
     for (const bool opaque : {false, true})
       CheckRun(RunCase{font, "www.velmo.com", kRunFormat, Rect{3, 2, 40, 40}, opaque});
   }
+  // A rotated run's underline turns with it: the system draws that one.
+  Font rotated = MakeFont("Arial", 12, kUnderline);
+  rotated.escapement = rotated.orientation = 100;
+  CheckRun(RunCase{rotated, "rotated", kRunFormat, Rect{3, 2, 230, 40}, false});
 }
 
 // A plain line drawn in a font and flags never measured (a list bullet) is
