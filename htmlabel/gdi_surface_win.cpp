@@ -559,12 +559,14 @@ bool GdiSurface::DrawsAtTableAdvances(const LineFacts& facts, const wchar_t* wid
 }
 
 GdiSurface::Underline GdiSurface::OwnUnderline(LineFacts& facts) {
+  // Only where colours are drawn as they are, so that the text's colour and
+  // the band's brush agree (the answer is shared with other such surfaces).
+  if (!band_fills_) return {};
   {
     std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
     if (facts.underline_checked) return facts.underline;
   }
-  // Colours drawn as they are: the text's and the band's brush agree.
-  const Underline underline = band_fills_ ? CheckedUnderline(facts) : Underline{};
+  const Underline underline = CheckedUnderline(facts);
   std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
   facts.underline = underline;
   facts.underline_checked = true;
@@ -1020,6 +1022,93 @@ const OleDecodedPicture* Renderable(const SurfacePicture& picture) {
 constexpr int kDirectTiles = 64;     // tilings of up to this many tiles render each one
 constexpr int kTileBlockSide = 256;  // else blocks of whole tiles at least this large
 
+// A top-down 32-bit picture selected into a memory device context of its own.
+class Pixels32 {
+ public:
+  Pixels32(HDC like, int width, int height) : dc_(CreateCompatibleDC(like)), width_(width) {
+    const BITMAPINFO info = TopDown32(width, height);
+    void* bits = nullptr;
+    if (dc_) bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap_ && bits) {
+      old_ = SelectObject(dc_, bitmap_);
+      pixels_ = static_cast<std::uint32_t*>(bits);
+    }
+  }
+  ~Pixels32() {
+    if (old_) SelectObject(dc_, old_);
+    if (bitmap_) DeleteObject(bitmap_);
+    if (dc_) DeleteDC(dc_);
+  }
+  Pixels32(const Pixels32&) = delete;
+  Pixels32& operator=(const Pixels32&) = delete;
+
+  bool Made() const { return pixels_ != nullptr; }
+  HDC Dc() const { return dc_; }
+  std::uint32_t* Row(int y) { return pixels_ + static_cast<std::size_t>(y) * width_; }
+  // Fills the picture with copies of its top-left tile: the tile's rows
+  // across, then each row from the one a tile height above it.
+  void RepeatTile(Size tile, Size size) {
+    for (int y = 0; y < std::min(tile.cy, size.cy); ++y) {
+      std::uint32_t* row = Row(y);
+      for (int x = tile.cx; x < size.cx; x += tile.cx)
+        std::memcpy(row + x, row, sizeof *row * std::min(tile.cx, size.cx - x));
+    }
+    for (int y = tile.cy; y < size.cy; ++y)
+      std::memcpy(Row(y), Row(y - tile.cy), sizeof(std::uint32_t) * size.cx);
+  }
+
+ private:
+  HDC dc_;
+  int width_;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  std::uint32_t* pixels_ = nullptr;
+};
+
+// Many tiles of a picture with clear parts, on a true-colour device context,
+// exactly as rendering each one would draw them whatever the area showed:
+// the tile rendered over black and over white gives its pixels and where it
+// is clear; blocks of whole tiles of both are laid over the area (AND with
+// the clear parts, then OR with the pixels). False, drawing nothing, when
+// the picture has partly clear pixels or the blocks cannot be made.
+bool TileThroughMask(HDC dc, const OleDecodedPicture& ole, const Rect& area, Size tile,
+                     const Rect& visible) {
+  const Size block = TileBlock(tile, area, kTileBlockSide);
+  Pixels32 drawn(dc, block.cx, block.cy);
+  Pixels32 clear(dc, block.cx, block.cy);
+  Pixels32 over_white(dc, tile.cx, tile.cy);
+  if (!drawn.Made() || !clear.Made() || !over_white.Made()) return false;
+  PatBlt(drawn.Dc(), 0, 0, tile.cx, tile.cy, BLACKNESS);
+  PatBlt(over_white.Dc(), 0, 0, tile.cx, tile.cy, WHITENESS);
+  ole.Render(drawn.Dc(), RECT{0, 0, tile.cx, tile.cy});
+  ole.Render(over_white.Dc(), RECT{0, 0, tile.cx, tile.cy});
+  GdiFlush();
+  for (int y = 0; y < tile.cy; ++y) {
+    for (int x = 0; x < tile.cx; ++x) {
+      const std::uint32_t black = drawn.Row(y)[x] & 0xFFFFFF;
+      const std::uint32_t white = over_white.Row(y)[x] & 0xFFFFFF;
+      if (black == white) {
+        clear.Row(y)[x] = 0;  // the picture's own pixel
+      } else if (black == 0 && white == 0xFFFFFF) {
+        clear.Row(y)[x] = 0xFFFFFFFF;  // what the area shows stays
+      } else {
+        return false;  // blended with what is under it
+      }
+    }
+  }
+  drawn.RepeatTile(tile, block);
+  clear.RepeatTile(tile, block);
+  const BlockRange blocks = VisibleBlocks(area, block, visible);
+  for (int row = 0; row < blocks.rows; ++row) {
+    for (int column = 0; column < blocks.columns; ++column) {
+      const Rect r = blocks.At(column, row);
+      BitBlt(dc, r.left, r.top, block.cx, block.cy, clear.Dc(), 0, 0, SRCAND);
+      BitBlt(dc, r.left, r.top, block.cx, block.cy, drawn.Dc(), 0, 0, SRCPAINT);
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void GdiSurface::DrawPicture(const SurfacePicture& picture, const Rect& rect) {
@@ -1057,8 +1146,9 @@ void GdiSurface::TilePicture(const SurfacePicture& picture, const Rect& area) {
     }
     return;
   }
-  // A block of whole tiles, over what the area's first block showed (the
-  // body colour, for a background).
+  if (band_fills_ && TileThroughMask(dc_, *ole, area, tile, visible)) return;
+  // Elsewhere a block of whole tiles, over what the area's first block
+  // showed (the body colour, for a background, where that block is visible).
   const Size block = TileBlock(tile, area, kTileBlockSide);
   HDC memory = CreateCompatibleDC(dc_);
   fw::GdiObject bitmap(CreateCompatibleBitmap(dc_, block.cx, block.cy));

@@ -315,6 +315,47 @@ TEST_F(MarkupImageWin, TheBodyBackgroundIsExactUnderAClipRegionAndOverManyBlocks
   }
 }
 
+// A GIF of 2 x 1 pixels, red and transparent: a picture the system draws
+// through its mask, tiled one by one or through a block made over the body
+// colour.
+std::vector<std::uint8_t> RedAndClearGif() {
+  return {'G',  'I',  'F',  '8',  '9', 'a', 2, 0, 1, 0, 0x80, 0, 0,  // screen, 2-entry table
+          0,    0,    0,    0xFF, 0,   0,                            // black, red
+          0x21, 0xF9, 4,    0x01, 0,   0,   0, 0,                    // index 0 transparent
+          0x2C, 0,    0,    0,    0,   2,   0, 1, 0, 0,              // the image, 2 x 1
+          2,    2,    0x0C, 0x0A, 0,  // code size 2: clear, 1, 0, end
+          0x3B};
+}
+
+TEST_F(MarkupImageWin, ATransparentBackgroundIsTiledOverTheColourUnderAClipRegion) {
+  THTMLPicture& picture = Add("holes", RedAndClearGif());
+  ASSERT_EQ(picture.Width(), 2);
+  ASSERT_EQ(picture.Height(), 1);
+  // Few tiles one by one, many through a block; clipped to a region that
+  // starts between two tiles.
+  const RECT clip{7, 4, 180, 120};
+  for (const Rect bounds : {Rect{3, 4, 3 + 16, 4 + 4}, Rect{2, 3, 2 + 190, 3 + 130}}) {
+    Bitmap bitmap(200, 140);
+    HRGN region = CreateRectRgn(clip.left, clip.top, clip.right, clip.bottom);
+    SelectClipRgn(bitmap.Dc(), region);
+    DeleteObject(region);
+    Draw(bitmap, "<BODY bgcolor=\"#0000FF\" background=\"holes\">", bounds);
+    SelectClipRgn(bitmap.Dc(), nullptr);
+    for (int y = 0; y < 140; ++y) {
+      for (int x = 0; x < 200; ++x) {
+        const bool inside = x >= std::max<int>(bounds.left, clip.left) &&
+                            x < std::min<int>(bounds.right, clip.right) &&
+                            y >= std::max<int>(bounds.top, clip.top) &&
+                            y < std::min<int>(bounds.bottom, clip.bottom);
+        const std::uint32_t expected = !inside                      ? kWhite
+                                       : (x - bounds.left) % 2 == 0 ? kRed
+                                                                    : 0x0000FFu;
+        ASSERT_EQ(bitmap.At(x, y), expected) << x << "," << y << " in " << bounds.right;
+      }
+    }
+  }
+}
+
 TEST_F(MarkupImageWin, TheLabelEmptiesItsCacheWhenTheMarkupChanges) {
   THTMLabel label(nullptr);
   label.SetHTMLText(
