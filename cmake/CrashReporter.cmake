@@ -29,6 +29,8 @@ function(crash_reporter target)
   target_sources(${target} PRIVATE ${CRASH_REPORTER_ROOT}/crash/win/reporter_startup_win.cpp
                                    ${ARG_SETTINGS})
   target_link_libraries(${target} PRIVATE crash)
+  # No compiler run-time libraries beside the program.
+  target_link_options(${target} PRIVATE -static)
   # kivTraceProcess is exported as it is spelled, without its stdcall decoration.
   target_link_options(${target} PRIVATE -Wl,--kill-at)
   # The export directory carries no link time, so that the two links of the symbol block

@@ -18,7 +18,7 @@ endif()
 # libjpeg for Windows: built from Debian's libjpeg-turbo source package by
 # scripts/build-libjpeg into the build tree (the test and run scripts call it).
 if(WIN32)
-  set(LIBJPEG_PREFIX ${CMAKE_SOURCE_DIR}/build/deps/libjpeg-i686 CACHE PATH
+  set(LIBJPEG_PREFIX ${PROJECT_SOURCE_DIR}/build/deps/libjpeg-i686 CACHE PATH
       "Where scripts/build-libjpeg installed libjpeg for Windows")
   if(NOT EXISTS ${LIBJPEG_PREFIX}/lib/libjpeg.a)
     message(FATAL_ERROR "libjpeg for Windows is missing: run scripts/build-libjpeg")

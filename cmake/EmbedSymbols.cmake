@@ -14,10 +14,12 @@ endif()
 
 include(ExternalProject)
 
-set(SYMBOL_HOST_TREE ${CMAKE_BINARY_DIR}/host-tools)
-set(SYMBOL_TOOL ${SYMBOL_HOST_TREE}/bin/make_symbol_block)
-set(SYMBOL_TWIN_DIR ${CMAKE_BINARY_DIR}/unstripped)
-set(SYMBOL_LINK_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/link_with_symbols.sh)
+# Cached, so that embed_symbols works from any directory scope (a program outside this
+# tree that takes the crash reporter in calls it from its own).
+set(SYMBOL_HOST_TREE ${CMAKE_BINARY_DIR}/host-tools CACHE INTERNAL "")
+set(SYMBOL_TOOL ${SYMBOL_HOST_TREE}/bin/make_symbol_block CACHE INTERNAL "")
+set(SYMBOL_TWIN_DIR ${CMAKE_BINARY_DIR}/unstripped CACHE INTERNAL "")
+set(SYMBOL_LINK_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/link_with_symbols.sh CACHE INTERNAL "")
 
 ExternalProject_Add(host_symbol_tools
   SOURCE_DIR ${PROJECT_SOURCE_DIR}

@@ -36,6 +36,11 @@ inline constexpr std::uint32_t kFaultStackCopyLimit = 256 * 1024;
 // The calling thread's last raised fault (address 0: none).
 const RaisedFault& LastRaisedFault();
 
+// True while the thread is between a fault raised as an exception and the end of the
+// scope the exception leaves: in the system's exception dispatch, the throw or the
+// unwinding. A thread there is not one to suspend.
+bool IsRaisingFault(std::uint32_t thread_id);
+
 // Installs the process-wide vectored handler that turns faults inside an
 // ExternalExceptionScope into C++ exceptions; idempotent.
 void InstallExternalExceptionHandler();

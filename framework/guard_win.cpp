@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 #include "framework/application.h"
@@ -29,9 +30,28 @@ struct PendingFault {
   DWORD access = 0;
   DWORD target = 0;
   DWORD stack_pointer = 0;  // ESP at the faulting instruction
+  bool raising = false;     // marked in g_raising until a scope ends
 };
 
 thread_local PendingFault t_fault;
+
+// The threads raising a fault now (0: a free slot); a thread past the slots is not told.
+constexpr int kRaisingSlots = 64;
+std::atomic<DWORD> g_raising[kRaisingSlots];
+
+void MarkRaising(DWORD id) {
+  for (std::atomic<DWORD>& slot : g_raising) {
+    DWORD expected = 0;
+    if (slot.load() == id || slot.compare_exchange_strong(expected, id)) return;
+  }
+}
+
+void UnmarkRaising(DWORD id) {
+  for (std::atomic<DWORD>& slot : g_raising) {
+    DWORD expected = id;
+    if (slot.compare_exchange_strong(expected, 0)) return;
+  }
+}
 thread_local RaisedFault t_raised;
 
 // The StackBase of the calling thread's information block.
@@ -110,6 +130,8 @@ LONG CALLBACK RedirectFault(EXCEPTION_POINTERS* pointers) {
   fault.access = target_known ? record->ExceptionInformation[0] : 0;
   fault.target = target_known ? record->ExceptionInformation[1] : 0;
   fault.stack_pointer = context->Esp;
+  fault.raising = true;
+  MarkRaising(GetCurrentThreadId());
   // The stub pushes ECX as its return address: one past the faulting
   // instruction, so that the unwinder (which looks up return address - 1)
   // finds the faulting instruction's own unwind and landing-pad entries.
@@ -149,6 +171,17 @@ ExternalExceptionScope::ExternalExceptionScope() {
 
 ExternalExceptionScope::~ExternalExceptionScope() {
   --t_fault.depth;
+  if (t_fault.raising) {
+    t_fault.raising = false;
+    UnmarkRaising(GetCurrentThreadId());
+  }
+}
+
+bool IsRaisingFault(std::uint32_t thread_id) {
+  for (const std::atomic<DWORD>& slot : g_raising) {
+    if (slot.load() == thread_id) return true;
+  }
+  return false;
 }
 
 const RaisedFault& LastRaisedFault() {

@@ -29,3 +29,9 @@ needs_faithful_system(crash_scenario_tests
   LINES access_violation_read access_violation_write divide_by_zero illegal_instruction
         breakpoint stack_overflow fault_on_second_thread read_process_memory
         suspended_thread_context)
+
+# A program outside the source tree takes the reporter in through cmake/CrashReporter.cmake.
+add_test(NAME crash_reporter_example
+         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/crash/example/build_and_run.sh
+                 ${PROJECT_SOURCE_DIR} ${CMAKE_TOOLCHAIN_FILE})
+set_tests_properties(crash_reporter_example PROPERTIES LABELS integration TIMEOUT 900)

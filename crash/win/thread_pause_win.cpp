@@ -5,6 +5,7 @@
 
 #include "crash/win/shared_instance_block_win.h"
 #include "crash/win/thread_enumeration_win.h"
+#include "framework/guard.h"
 
 namespace crash {
 
@@ -35,9 +36,12 @@ void SuspendOrResumeSnapshot(bool suspend) {
   const uint32_t self = GetCurrentThreadId();
   for (const uint32_t id : g_snapshot) {
     if (id == self || IsExempt(id)) continue;
+    // A thread in the middle of raising a fault is left running: it soon waits for its
+    // own report, and stopping it inside the system's exception dispatch is not safe.
+    if (suspend && fw::IsRaisingFault(id)) continue;
     const auto was_suspended = std::find(g_suspended.begin(), g_suspended.end(), id);
     if (!suspend && was_suspended == g_suspended.end()) continue;
-    const HANDLE thread = OpenThreadById(id, THREAD_SUSPEND_RESUME);
+    const HANDLE thread = OpenThreadById(id, THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT);
     if (thread == nullptr) continue;
     if (suspend) {
       if (SuspendGuarded(thread)) g_suspended.push_back(id);
@@ -48,6 +52,42 @@ void SuspendOrResumeSnapshot(bool suspend) {
   }
 }
 
+// The heaps the program allocates from: the process's and the C runtime's. While the
+// pausing thread holds their locks, no other thread is inside them, so none is suspended
+// with a heap's lock held (the composition that follows allocates, and would wait for
+// ever). The locks are the owner's again at once: its own allocations go on.
+class HeapsLocked {
+ public:
+  HeapsLocked() {
+    heaps_[0] = GetProcessHeap();
+    heaps_[1] = RuntimeHeap();
+    if (heaps_[1] == heaps_[0]) heaps_[1] = nullptr;
+    for (HANDLE& heap : heaps_) {
+      if (heap != nullptr && !HeapLock(heap)) heap = nullptr;
+    }
+  }
+  ~HeapsLocked() {
+    for (HANDLE heap : heaps_) {
+      if (heap != nullptr) HeapUnlock(heap);
+    }
+  }
+  HeapsLocked(const HeapsLocked&) = delete;
+  HeapsLocked& operator=(const HeapsLocked&) = delete;
+
+ private:
+  // msvcrt's own heap (malloc and operator new allocate there), when it tells it.
+  static HANDLE RuntimeHeap() {
+    using GetHeapHandle = intptr_t(__cdecl*)();
+    const HMODULE msvcrt = GetModuleHandleA("msvcrt.dll");
+    const auto get = msvcrt ? reinterpret_cast<GetHeapHandle>(reinterpret_cast<void*>(
+                                  GetProcAddress(msvcrt, "_get_heap_handle")))
+                            : nullptr;
+    return get ? reinterpret_cast<HANDLE>(get()) : nullptr;
+  }
+
+  HANDLE heaps_[2] = {};
+};
+
 }  // namespace
 
 bool SuspendGuarded(HANDLE thread) {
@@ -57,7 +97,18 @@ bool SuspendGuarded(HANDLE thread) {
       class_mutex != nullptr && Taken(WaitForSingleObject(class_mutex, kSuspendGuardWaitMs));
   const bool registry_taken = class_taken && registry_mutex != nullptr &&
                               Taken(WaitForSingleObject(registry_mutex, kSuspendGuardWaitMs));
-  const bool suspended = registry_taken && SuspendThread(thread) != static_cast<DWORD>(-1);
+  bool suspended = false;
+  if (registry_taken) {
+    // After the mutexes, which a thread may hold while it allocates: the same order as
+    // theirs.
+    const HeapsLocked heaps;
+    suspended = SuspendThread(thread) != static_cast<DWORD>(-1);
+    // The suspension may take hold later than the call returns; reading the context
+    // waits for it, so the thread is stopped before the heaps are free again.
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL;
+    if (suspended) GetThreadContext(thread, &context);
+  }
   if (registry_taken) ReleaseMutex(registry_mutex);
   if (class_taken) ReleaseMutex(class_mutex);
   return suspended;
