@@ -167,10 +167,12 @@ class GdiSurface : public DrawingSurface {
   // by every surface of the process (see LineFactsStore); the store's lock
   // guards them.
   struct LineFacts {
-    bool additive = false;  // widths add up: the table answers extents
-    int height = 0;         // the height of every extent
-    int advance[256] = {};  // advance width per character byte (printable ones)
-    bool natural = false;   // ExtTextOutW without widths draws at these advances
+    bool additive = false;             // widths add up: the table answers extents
+    int height = 0;                    // the height of every extent
+    int advance[256] = {};             // advance width per character byte (printable ones)
+    bool natural = false;              // ExtTextOutW without widths draws at these advances
+    bool blank_draws_nothing = false;  // a blank leaves every pixel as it was (checked
+                                       // where widths are given)
     std::map<unsigned, Measured> vertical;
     bool underline_checked = false;
     Underline underline;  // how the surface draws the underline; none: the system does
@@ -187,6 +189,8 @@ class GdiSurface : public DrawingSurface {
   // that gives the system's own pixels, or none.
   Underline OwnUnderline(LineFacts& facts);
   Underline CheckedUnderline(const LineFacts& facts);
+  // Whether the selected font's blank, drawn, changes no pixel.
+  bool BlankDrawsNothing();
   // The width of text from the table, or -1 when the table cannot answer it.
   static int TableWidth(const LineFacts& facts, std::string_view text);
   // DrawText for one plain line without DrawTextA, when what DrawTextA would
@@ -225,6 +229,7 @@ class GdiSurface : public DrawingSurface {
     UINT options = 0;      // ExtTextOutW's options
     Font font;             // the font, selected while text is held
     bool natural = false;  // drawn without widths: the font's own advances are the table's
+    bool blank_draws_nothing = false;  // blanks after the first character may be left out
     bool opaque = false;
     COLORREF back = 0;         // background colour when opaque
     COLORREF color = 0;        // text colour
@@ -232,6 +237,8 @@ class GdiSurface : public DrawingSurface {
     int underline_height = 0;  // drawn by it (the font then selected without)
   };
   HeldText held_;
+  std::wstring blankless_text_;  // the held text drawn without its inner blanks, reused
+  std::vector<INT> blankless_advances_;
   bool holding_ = false;
   // Fills held back: steps of one band (a gradient's columns, each starting
   // within the band so far, later ones covering earlier ones), drawn as one

@@ -168,6 +168,13 @@ std::string_view ShownText(std::string_view text, unsigned format, std::string* 
   return *storage;
 }
 
+// Whether text has only characters that are laid left to right one by one,
+// whatever stands between them: no right-to-left or shaped scripts.
+bool LeftToRightOnly(const std::wstring& text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](wchar_t c) { return c < 0x0590 || (c >= 0x2000 && c < 0x2200); });
+}
+
 // Whether every byte of the system's ANSI code page is one character, as the
 // width table by byte needs.
 bool SingleByteCodePage() {
@@ -328,9 +335,33 @@ void GdiSurface::FlushText() {
   const RECT& clip = held_.clip;
   if ((held_.options & ETO_CLIPPED) && (clip.right <= clip.left || clip.bottom <= clip.top)) return;
   ++system_text_calls_;
-  ExtTextOutW(dc_, held_.x, held_.y, held_.options, &held_.clip, held_.text.data(),
-              static_cast<UINT>(held_.text.size()),
-              held_.natural ? nullptr : held_.advances.data());
+  const wchar_t* text = held_.text.data();
+  std::size_t count = held_.text.size();
+  const INT* advances = held_.natural ? nullptr : held_.advances.data();
+  // Lines the system draws under or through the text are left as they were.
+  const bool system_lines = (held_.font.style & kStrikeOut) ||
+                            ((held_.font.style & kUnderline) && held_.underline_height == 0);
+  if (advances && held_.blank_draws_nothing && !system_lines && LeftToRightOnly(held_.text)) {
+    // A blank after the first character draws nothing: its advance goes to
+    // the glyph before it, and the system has fewer glyphs to place (each
+    // given width costs it more than drawing a glyph). The text's box (its
+    // background) keeps its width; the surface's underline spans the held ends.
+    blankless_text_.clear();
+    blankless_advances_.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i > 0 && text[i] == L' ') {
+        blankless_advances_.back() += advances[i];
+        continue;
+      }
+      blankless_text_.push_back(text[i]);
+      blankless_advances_.push_back(advances[i]);
+    }
+    text = blankless_text_.data();
+    count = blankless_text_.size();
+    advances = blankless_advances_.data();
+  }
+  ExtTextOutW(dc_, held_.x, held_.y, held_.options, &held_.clip, text, static_cast<UINT>(count),
+              advances);
   if (held_.underline_height > 0) {
     // The underline the system would have drawn after the glyphs, as it
     // draws it: under the whole run, whatever the clipping rectangle.
@@ -507,6 +538,8 @@ void GdiSurface::ReadWidths(LineFacts* facts) {
   facts->height = whole.cy;
   facts->additive = whole.cx == ends[kPrintable - 1] && probe.cx == probe_sum && whole.cy > 0;
   facts->natural = display_ && facts->additive && DrawsAtTableAdvances(*facts, wide);
+  facts->blank_draws_nothing =
+      display_ && facts->additive && !facts->natural && BlankDrawsNothing();
 }
 
 bool GdiSurface::DrawsAtTableAdvances(const LineFacts& facts, const wchar_t* wide) {
@@ -650,6 +683,40 @@ GdiSurface::Underline GdiSurface::CheckedUnderline(const LineFacts& facts) {
   return found;
 }
 
+bool GdiSurface::BlankDrawsNothing() {
+  // A blank in black on white, on a bitmap like the device context's, in
+  // the font without underline and strikeout (those ink under blanks too,
+  // and the surface leaves no blank out of such text).
+  Font plain = font_;
+  plain.style &= ~static_cast<unsigned>(kUnderline | kStrikeOut);
+  HGDIOBJ plain_font = FontCache::Instance().Get(plain, pixels_per_inch_, dc_, display_);
+  HDC scratch = plain_font ? CreateCompatibleDC(dc_) : nullptr;
+  if (!scratch) return false;
+  constexpr int kSide = 64;
+  fw::GdiObject bitmap(CreateCompatibleBitmap(dc_, kSide, kSide));
+  bool nothing = false;
+  if (bitmap.Get()) {
+    HGDIOBJ old_bitmap = SelectObject(scratch, bitmap.Get());
+    HGDIOBJ old_font = SelectObject(scratch, plain_font);
+    PatBlt(scratch, 0, 0, kSide, kSide, WHITENESS);
+    SetBkMode(scratch, TRANSPARENT);
+    SetTextColor(scratch, RGB(0, 0, 0));
+    ++system_text_calls_;
+    ExtTextOutW(scratch, kSide / 4, kSide / 4, 0, nullptr, L" ", 1, nullptr);
+    SelectObject(scratch, old_font);
+    SelectObject(scratch, old_bitmap);
+    BITMAPINFO info = TopDown32(kSide, kSide);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kSide) * kSide);
+    if (GetDIBits(scratch, static_cast<HBITMAP>(bitmap.Get()), 0, kSide, pixels.data(), &info,
+                  DIB_RGB_COLORS) == kSide) {
+      nothing = std::all_of(pixels.begin(), pixels.end(),
+                            [](std::uint32_t pixel) { return (pixel & 0xFFFFFF) == 0xFFFFFF; });
+    }
+  }
+  DeleteDC(scratch);
+  return nothing;
+}
+
 int GdiSurface::TableWidth(const LineFacts& facts, std::string_view text) {
   if (!facts.additive) return -1;
   std::int64_t sum = 0;
@@ -670,6 +737,7 @@ bool GdiSurface::DrawPlainLine(std::string_view text, Rect* rect, unsigned forma
   int width;
   int line_height;
   bool natural;
+  bool blanks;
   {
     std::lock_guard<std::mutex> lock(LineFactsStore::Instance().Mutex());
     const auto rule = facts.vertical.find(format & ~DT_CALCRECT);
@@ -678,6 +746,7 @@ bool GdiSurface::DrawPlainLine(std::string_view text, Rect* rect, unsigned forma
     width = TableWidth(facts, text);
     line_height = facts.height;
     natural = facts.natural;
+    blanks = facts.blank_draws_nothing;
     if (width >= 0 && !(format & DT_CALCRECT)) {
       run_advances_.resize(text.size());
       for (std::size_t i = 0; i < text.size(); ++i)
@@ -728,6 +797,7 @@ bool GdiSurface::DrawPlainLine(std::string_view text, Rect* rect, unsigned forma
     held_.options = options;
     held_.font = font_;
     held_.natural = natural;
+    held_.blank_draws_nothing = blanks;
     held_.opaque = opaque;
     held_.back = back;
   }

@@ -216,6 +216,17 @@ TEST(GdiSurfacePlainLines, UnderlinedRunsClippedShortOfTheirEnd) {
   CheckRun(RunCase{rotated, "rotated", kRunFormat, Rect{3, 2, 230, 40}, false});
 }
 
+// Blanks drawn in the system's call or left out of it (their advance given
+// to the glyph before) leave the same pixels: a leading blank, two in a row,
+// a trailing one, on a background and underlined.
+TEST(GdiSurfacePlainLines, BlanksLeftOutChangeNoPixel) {
+  for (const Font& font : {MakeFont("Arial", 8, 0), MakeFont("Arial", 8, kBold | kUnderline),
+                           MakeFont("Times New Roman", 16, kItalic)}) {
+    for (const bool opaque : {false, true})
+      CheckRun(RunCase{font, " two  blanks, then one ", kRunFormat, Rect{3, 2, 230, 40}, opaque});
+  }
+}
+
 // A plain line drawn in a font and flags never measured (a list bullet) is
 // measured once and then drawn like any other.
 TEST(GdiSurfacePlainLines, LineDrawnBeforeAnyMeasuringTakesTheTable) {
