@@ -4,6 +4,7 @@ add_unit_test_program(crash_tests
   SOURCES
     crash/thread_registry_test.cpp
     crash/process_thread_list_test.cpp
+    crash/reporter_records_test.cpp
   LIBS crash
 )
 

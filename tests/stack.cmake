@@ -9,6 +9,7 @@ add_unit_test_program(stack_tests SHOWS_WINDOWS
     stack/entry_point_walk_test.cpp
     stack/stack_trace_test.cpp
     stack/cached_address_space_test.cpp
+    stack/stack_copy_space_test.cpp
   WIN_SOURCES
     stack/progress_bar_win_test.cpp
   LIBS trace
