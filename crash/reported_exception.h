@@ -13,6 +13,11 @@ namespace crash {
 
 // An exception as the reporter sees it.
 struct ReportedException {
+  ReportedException() = default;
+  // An exception of this class chain with this message.
+  ReportedException(std::vector<std::string> names, std::string text)
+      : class_names(std::move(names)), message(std::move(text)) {}
+
   // The class name first, then every ancestor's, e.g. {"EDivByZero", "EIntError",
   // "EExternal", "Exception"}. Empty: the class could not be told.
   std::vector<std::string> class_names;
