@@ -9,5 +9,6 @@ __attribute__((noinline)) int ReadNowhere() {
 
 int main() {
   std::puts("about to crash");
+  std::fflush(stdout);  // the crash ends the process before the runtime would
   return ReadNowhere();
 }
