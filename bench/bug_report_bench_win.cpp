@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/clock_win.h"
 #include "bench/summary_line.h"
 #include "crash/report/compose_report_win.h"
 #include "crash/report/disassembly_section_win.h"
@@ -28,16 +29,7 @@ namespace {
 constexpr int kThreads = 10;
 constexpr int kJunkDwords = 8;
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
-}
+using bench::Now;
 
 uint32_t Address(const void* pointer) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/clock_win.h"
 #include "bench/htmlabel_markup_sample.h"
 #include "bench/summary_line.h"
 #include "htmlabel/common_image_list_win.h"
@@ -25,16 +26,7 @@
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
-}
+using bench::Now;
 
 // Time spent in the system's text calls, and their number; time spent in
 // the picture calls (pictures, tiles, list images, system icons).

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/clock_win.h"
 #include "bench/summary_line.h"
 #include "trace/pe/win/live_address_space_win.h"
 #include "trace/stack/stack_trace.h"
@@ -32,16 +33,7 @@ constexpr int kThreads = 10;
 constexpr int kJunkDwords = 48;
 constexpr DWORD kStackReserve = 2 * 1024 * 1024;
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
-}
+using bench::Now;
 
 uint32_t Address(const void* pointer) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer));
