@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "framework/object.h"
@@ -40,6 +41,10 @@ const RaisedFault& LastRaisedFault();
 // scope the exception leaves: in the system's exception dispatch, the throw or the
 // unwinding. A thread there is not one to suspend.
 bool IsRaisingFault(std::uint32_t thread_id);
+
+// The file name (without folder) of the module whose committed memory holds address
+// (the module an access violation's message names), or empty.
+std::string ModuleFileNameAt(std::uint32_t address);
 
 // Installs the process-wide vectored handler that turns faults inside an
 // ExternalExceptionScope into C++ exceptions; idempotent.

@@ -91,23 +91,6 @@ bool InOurImage(DWORD address) {
   return address - base < size;
 }
 
-// The file name (without folder) of the module whose committed memory holds address, or
-// empty.
-std::string ModuleFileNameAt(DWORD address) {
-  MEMORY_BASIC_INFORMATION region;
-  if (VirtualQuery(reinterpret_cast<void*>(address), &region, sizeof region) != sizeof region ||
-      region.State != MEM_COMMIT || !region.AllocationBase) {
-    return {};
-  }
-  char path[MAX_PATH];
-  const DWORD length =
-      GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), path, sizeof path);
-  if (length == 0 || length >= sizeof path) return {};
-  std::string name(path, length);
-  const size_t slash = name.find_last_of("\\/");
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
 LONG CALLBACK RedirectFault(EXCEPTION_POINTERS* pointers) {
   PendingFault& fault = t_fault;
   if (fault.depth == 0) return EXCEPTION_CONTINUE_SEARCH;
@@ -182,6 +165,21 @@ bool IsRaisingFault(std::uint32_t thread_id) {
     if (slot.load() == thread_id) return true;
   }
   return false;
+}
+
+std::string ModuleFileNameAt(std::uint32_t address) {
+  MEMORY_BASIC_INFORMATION region;
+  if (VirtualQuery(reinterpret_cast<void*>(address), &region, sizeof region) != sizeof region ||
+      region.State != MEM_COMMIT || !region.AllocationBase) {
+    return {};
+  }
+  char path[MAX_PATH];
+  const DWORD length =
+      GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), path, sizeof path);
+  if (length == 0 || length >= sizeof path) return {};
+  std::string name(path, length);
+  const size_t slash = name.find_last_of("\\/");
+  return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
 const RaisedFault& LastRaisedFault() {

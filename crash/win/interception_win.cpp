@@ -34,23 +34,6 @@ std::atomic<int> g_fatal_errors{0};
 #define CALLER_FRAME() \
   static_cast<uint32_t>(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)))
 
-// The file name of the module whose committed memory holds the address, or empty.
-std::string ModuleFileNameAt(uint32_t address) {
-  MEMORY_BASIC_INFORMATION region;
-  if (VirtualQuery(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), &region,
-                   sizeof region) != sizeof region ||
-      region.State != MEM_COMMIT || !region.AllocationBase) {
-    return {};
-  }
-  char path[MAX_PATH];
-  const DWORD length =
-      GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), path, sizeof path);
-  if (length == 0 || length >= sizeof path) return {};
-  const std::string name(path, length);
-  const size_t slash = name.find_last_of("\\/");
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
 // Reports a runtime error that ends the program, then ends it with the exit code of abort.
 [[noreturn]] void ReportFatalError(ReportedException exception, uint32_t frame) {
   if (g_fatal_errors++ == 0) {
@@ -167,7 +150,7 @@ ReportedException DescribeSystemException(const EXCEPTION_RECORD& record) {
   ReportedException exception;
   exception.class_names = SystemExceptionClasses(code);
   exception.message = fw::SystemExceptionMessage(
-      code, address, code == EXCEPTION_ACCESS_VIOLATION ? ModuleFileNameAt(address) : "", write,
+      code, address, code == EXCEPTION_ACCESS_VIOLATION ? fw::ModuleFileNameAt(address) : "", write,
       target);
   return exception;
 }
