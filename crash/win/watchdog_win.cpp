@@ -1,0 +1,7 @@
+#include "crash/win/watchdog_win.h"
+
+namespace crash {
+
+void AnnounceFrozenBox(HWND) {}
+
+}  // namespace crash
