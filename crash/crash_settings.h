@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace crash {
 
@@ -77,6 +78,8 @@ struct CrashSettings {
 struct ActiveSettings : CrashSettings {
   std::string TransformedPassword;  // SmtpPassword after the password routine, cut to 75
   DisasmProducerFn DisasmProducer = nullptr;
+  // Where the mail exchanger walk starts; empty: the two built-in root name servers.
+  std::vector<std::string> RootNameServers;
 };
 
 // The copy of a record with every short text cut to its limit.
