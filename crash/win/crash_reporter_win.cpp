@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 
+#include "crash/delivery/report_actions_win.h"
 #include "crash/exception_request.h"
 #include "crash/report/compose_report_win.h"
 #include "crash/report/disassembly_section_win.h"
@@ -21,6 +22,7 @@
 #include "crash/win/thread_hooks_win.h"
 #include "crash/win/thread_naming_win.h"
 #include "crash/win/thread_pause_win.h"
+#include "crash/win/watchdog_win.h"
 #include "framework/guard.h"
 #include "trace/text/ansi_text.h"
 #include "trace/text/text_list.h"
@@ -163,11 +165,14 @@ void HandleExceptionRequest(const ExceptionRequest& request) noexcept {
         compose.thread_id = request.thread_id;
         compose.stack_frame = request.stack_frame;
         compose.handling_thread_id = reporter.thread_id;
+        compose.watchdog_thread_id = WatchdogThreadId();
         // A fault inside the composition becomes an exception there, which the composer
         // turns into its closing line.
         fw::ExternalExceptionScope faults_raise;
         shown.report = ComposeBugReport(settings, compose);
       }
+      if (settings.AutoSaveBugReport) SaveAction(shown.report, nullptr, true);
+      if (settings.AutoMailBugReport) MailAction(shown.report, nullptr, true);
       const uint64_t now = SecondsNow();
       if (settings.ShowExceptionBox) {
         Show(shown);
@@ -180,6 +185,7 @@ void HandleExceptionRequest(const ExceptionRequest& request) noexcept {
   } catch (...) {
     // Nothing of the handling may reach the handling thread's loop or the requester.
   }
+  ResetWatchdogMisses();
   if (paused) ResumeOtherThreads(true);
 }
 
@@ -271,6 +277,7 @@ void StartCrashReporter(const CrashSettings& record) {
     StartHandlingThread();
     if (settings.HandleExceptions) InstallThreadHooks();
   }
+  if (settings.AntiFreezeTimeout > 0) StartWatchdog(settings.AntiFreezeTimeout);
   settings.DisasmProducer = DisassembleCrashFunction;
   reporter.active = true;
 }
@@ -281,6 +288,7 @@ void StopCrashReporter() {
   reporter.active = false;
   if (!reporter.intercepting) return;
   RemoveInterception();
+  StopWatchdog();
   RemoveThreadHooks();
   StopHandlingThread();
   RemoveThreadNamingListener();
@@ -308,8 +316,11 @@ void ReportException(bool frozen, const ReportedException* exception, uint32_t a
     if (reporter.thread && GetCurrentThreadId() != reporter.thread_id && !HoldsSystemLock()) {
       event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     }
+    // A long report or an open box is no freeze.
+    const bool watchdog_paused = PauseWatchdog();
     if (!event) {
       HandleExceptionRequest(request);
+      ResumeWatchdog(watchdog_paused);
       return;
     }
     request.event = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(event));
@@ -324,6 +335,7 @@ void ReportException(bool frozen, const ReportedException* exception, uint32_t a
       }
     }
     CloseHandle(event);
+    ResumeWatchdog(watchdog_paused);
   } catch (...) {
   }
 }

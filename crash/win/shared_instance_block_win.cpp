@@ -110,6 +110,11 @@ void* SharedInstanceBlockView() {
   return g_view;
 }
 
+HANDLE WatchdogMutex() {
+  if (g_view == nullptr) return nullptr;
+  return AsHandle(ReadBlock().watchdog_mutex);
+}
+
 HANDLE RegistryMutex() {
   if (g_view == nullptr) return nullptr;
   return AsHandle(ReadBlock().registry_mutex);

@@ -31,6 +31,9 @@ void StopSharedInstanceBlock();
 // This module's view of the block; null before the start and after the stop.
 void* SharedInstanceBlockView();
 
+// The watchdog's mutex of the block (offset 0); null without a block.
+HANDLE WatchdogMutex();
+
 // The registry mutex of the block (offset 4); null without a block.
 HANDLE RegistryMutex();
 

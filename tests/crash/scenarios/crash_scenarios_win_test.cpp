@@ -5,6 +5,8 @@
 // After windows.h, which it needs.
 #include <psapi.h>
 
+#include "tests/support/program_run_win.h"
+
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -14,79 +16,13 @@
 
 namespace {
 
-struct ProgramRun {
-  DWORD exit_code = 0;
-  bool timed_out = false;
-  std::string output;  // CR LF turned into LF
-};
+using test_support::ProgramRun;
+using test_support::ReadAll;
+using test_support::Start;
 
-std::string ProgramPath(const std::string& program) {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string folder = path;
-  folder.erase(folder.find_last_of('\\') + 1);
-  return folder + program + ".exe";
-}
-
-// Starts the program with its arguments, standard output into a pipe.
-PROCESS_INFORMATION Start(const std::string& program, const std::string& arguments,
-                          HANDLE* output_read) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE write = nullptr;
-  CreatePipe(output_read, &write, &inherit, 0);
-  SetHandleInformation(*output_read, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write;
-  startup.hStdError = write;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  std::string command = "\"" + ProgramPath(program) + "\" " + arguments;
-  PROCESS_INFORMATION process{};
-  EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                             &startup, &process))
-      << command;
-  CloseHandle(write);
-  return process;
-}
-
-std::string ReadAll(HANDLE read) {
-  std::string text;
-  char buffer[4096];
-  DWORD count = 0;
-  while (ReadFile(read, buffer, sizeof buffer, &count, nullptr) && count > 0) {
-    text.append(buffer, count);
-  }
-  std::string plain;
-  for (char c : text) {
-    if (c != '\r') plain += c;
-  }
-  return plain;
-}
-
-// Runs the program to its end; with a limit, a program still running then is ended and
-// the run says so, else that is a failure.
 ProgramRun RunScenario(const std::string& program, const std::string& arguments,
                        DWORD limit_ms = 0) {
-  HANDLE read = nullptr;
-  PROCESS_INFORMATION process = Start(program, arguments, &read);
-  ProgramRun run;
-  // The output is read while the program runs: a full pipe would stop it.
-  std::thread reader([&] { run.output = ReadAll(read); });
-  if (limit_ms != 0 && WaitForSingleObject(process.hProcess, limit_ms) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 99);
-    run.timed_out = true;
-  }
-  reader.join();
-  CloseHandle(read);
-  if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 99);
-    ADD_FAILURE() << "the program did not end: " << program << " " << arguments;
-  }
-  GetExitCodeProcess(process.hProcess, &run.exit_code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return run;
+  return test_support::RunProgram(program, arguments, limit_ms);
 }
 
 bool Contains(const std::string& text, const std::string& part) {
