@@ -1,5 +1,7 @@
 #include "crash/crash_settings.h"
 
+#include "crash/delivery/smtp_password.h"
+
 namespace crash {
 
 ActiveSettings MakeActiveSettings(const CrashSettings& record) {
@@ -12,7 +14,6 @@ ActiveSettings MakeActiveSettings(const CrashSettings& record) {
   cut(active.MailSubject, 50);
   cut(active.SmtpServer, 50);
   cut(active.SmtpAccount, 50);
-  cut(active.SmtpPassword, 75);
   cut(active.MailSuccessText, 199);
   cut(active.MailFailureText, 199);
   cut(active.BugReportFile, 255);
@@ -24,7 +25,12 @@ ActiveSettings MakeActiveSettings(const CrashSettings& record) {
         &active.ContinueCaption, &active.RestartCaption, &active.CloseCaption}) {
     cut(*caption, 31);
   }
-  active.TransformedPassword = std::string(active.SmtpPassword);
+  // The stored form is longer than the password (block padding of each pass): it is restored
+  // whole, with the server and account texts as the running reporter has them, and the
+  // password then cut to its limit.
+  active.TransformedPassword =
+      RestoreSmtpPassword(record.SmtpPassword, active.SmtpServer, active.SmtpAccount);
+  if (active.TransformedPassword.size() > 75) active.TransformedPassword.resize(75);
   return active;
 }
 
