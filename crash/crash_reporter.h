@@ -45,10 +45,12 @@ struct ShownReport {
   bool can_continue = false;
   std::string message;  // ExceptionText (FrozenText) with %exceptMsg% replaced
   std::string report;   // the bug report; empty for a class that gets none
+  const ReportedException* exception = nullptr;  // as reported, or none
+  uint32_t address = 0;                           // where it was raised, or 0
 };
 
-// The exception box: shows the report and carries out the user's choice. Until one is
-// set, a window program shows the message in a system message box and goes on.
+// Stands in for the exception box (crash/box/exception_box_win.h), which a window program
+// shows otherwise: shows the report and carries out the user's choice.
 using ExceptionBoxFn = void (*)(const ShownReport& shown);
 void SetExceptionBox(ExceptionBoxFn box);
 

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "crash/delivery/report_actions_win.h"
+#include "crash/box/exception_box_win.h"
 #include "crash/exception_request.h"
 #include "crash/report/compose_report_win.h"
 #include "crash/report/disassembly_section_win.h"
@@ -97,7 +98,7 @@ std::string MessageLine(const ActiveSettings& settings, bool frozen,
   return text;
 }
 
-// A window program without a box: the message in a system message box.
+// A window program whose box could not be made: the message in a system message box.
 void ShowMessageBox(const ShownReport& shown) {
   char path[MAX_PATH] = "";
   GetModuleFileNameA(nullptr, path, sizeof path);
@@ -121,7 +122,9 @@ void Show(const ShownReport& shown) {
   }
   if (g_reporter.box) {
     g_reporter.box(shown);
-  } else {
+  } else if (!RunExceptionBox(settings, shown.frozen, shown.can_continue, shown.report,
+                              shown.address, shown.exception)) {
+    // No window could be made: the message at least.
     ShowMessageBox(shown);
   }
 }
@@ -156,6 +159,8 @@ void HandleExceptionRequest(const ExceptionRequest& request) noexcept {
       shown.frozen = request.frozen;
       shown.can_continue = request.can_continue;
       shown.message = MessageLine(settings, request.frozen, exception);
+      shown.exception = exception;
+      shown.address = request.address;
       if (!(exception && !settings.NoReportClasses.empty() &&
             ListedClass(settings.NoReportClasses, exception->ClassName()))) {
         ComposeRequest compose;
