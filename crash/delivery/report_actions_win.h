@@ -7,9 +7,10 @@
 
 #include <string>
 
-namespace crash {
+#include "crash/crash_settings.h"
+#include "crash/delivery/mail_action.h"
 
-enum class MailResult : int { Failed = 0, Sent = 1, Cancelled = 2 };
+namespace crash {
 
 // Tries SMTP to the recipient's mail exchanger, SMTP through the configured server, MAPI
 // and a mailto link, in that order as the settings allow; silent: no dialog, no message.
@@ -18,5 +19,12 @@ MailResult MailAction(const std::string& report, HWND owner, bool silent);
 bool SaveAction(const std::string& report, HWND owner, bool silent);
 // Prints the report on a printer the user picks.
 void PrintAction(const std::string& report, HWND owner);
+
+// The same with given settings in place of the running reporter's (the engineers' mail
+// tool, tests).
+MailResult MailAction(const ActiveSettings& settings, const std::string& report, HWND owner,
+                      bool silent);
+bool SaveAction(const ActiveSettings& settings, const std::string& report, HWND owner, bool silent);
+void PrintAction(const ActiveSettings& settings, const std::string& report, HWND owner);
 
 }  // namespace crash

@@ -1,0 +1,10 @@
+# sendreport: a report file sent with the reporter's mail action from settings on the
+# command line (also saved or printed), each step's outcome printed; tests use it too. It
+# takes its settings from its arguments and starts no reporter.
+if(WIN32)
+  add_executable(sendreport ${CMAKE_CURRENT_LIST_DIR}/sendreport_win.cpp)
+  target_link_libraries(sendreport PRIVATE crash)
+  # The reporter's library exports kivTraceProcess; an export directory without link time
+  # keeps the two links of the symbol block embedding alike.
+  target_link_options(sendreport PRIVATE -static -Wl,--kill-at -Wl,--no-insert-timestamp)
+endif()
