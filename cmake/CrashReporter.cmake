@@ -21,6 +21,27 @@ if(NOT TARGET crash)
   add_subdirectory(${CRASH_REPORTER_ROOT} ${CMAKE_BINARY_DIR}/crash-reporter EXCLUDE_FROM_ALL)
 endif()
 
+# The exception box's pictures, drawn from resources/box/ into <build>/box-pictures once
+# for every program that takes the reporter.
+set(CRASH_BOX_PICTURES_DIR ${CMAKE_BINARY_DIR}/box-pictures)
+if(NOT TARGET crash_box_pictures)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(box_picture_names mail save print show continue restart close cantContinue bigIcon)
+  set(box_picture_files)
+  set(box_picture_sources ${CRASH_REPORTER_ROOT}/resources/box/palette.txt)
+  foreach(name ${box_picture_names})
+    list(APPEND box_picture_files ${CRASH_BOX_PICTURES_DIR}/${name}.ico)
+    list(APPEND box_picture_sources ${CRASH_REPORTER_ROOT}/resources/box/${name}.txt)
+  endforeach()
+  add_custom_command(OUTPUT ${box_picture_files}
+    COMMAND ${Python3_EXECUTABLE} ${CRASH_REPORTER_ROOT}/tools/make_box_pictures.py
+            ${CRASH_REPORTER_ROOT}/resources/box ${CRASH_BOX_PICTURES_DIR} ${box_picture_names}
+    DEPENDS ${CRASH_REPORTER_ROOT}/tools/make_box_pictures.py ${box_picture_sources}
+    COMMENT "Drawing the exception box's pictures")
+  add_custom_target(crash_box_pictures DEPENDS ${box_picture_files})
+  set_property(GLOBAL PROPERTY CRASH_BOX_PICTURE_FILES ${box_picture_files})
+endif()
+
 function(crash_reporter target)
   cmake_parse_arguments(ARG "" "SETTINGS" "" ${ARGN})
   if(NOT ARG_SETTINGS)
@@ -29,6 +50,13 @@ function(crash_reporter target)
   target_sources(${target} PRIVATE ${CRASH_REPORTER_ROOT}/crash/win/reporter_startup_win.cpp
                                    ${ARG_SETTINGS})
   target_link_libraries(${target} PRIVATE crash)
+  # The box's pictures as resources of the program.
+  set(box_rc ${CRASH_REPORTER_ROOT}/resources/box/box_pictures.rc)
+  get_property(box_picture_files GLOBAL PROPERTY CRASH_BOX_PICTURE_FILES)
+  target_sources(${target} PRIVATE ${box_rc})
+  target_include_directories(${target} PRIVATE ${CRASH_BOX_PICTURES_DIR})
+  set_property(SOURCE ${box_rc} APPEND PROPERTY OBJECT_DEPENDS ${box_picture_files})
+  add_dependencies(${target} crash_box_pictures)
   # No compiler run-time libraries beside the program.
   target_link_options(${target} PRIVATE -static)
   # kivTraceProcess is exported as it is spelled, without its stdcall decoration.
