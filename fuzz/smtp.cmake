@@ -1,0 +1,2 @@
+# Fuzz targets of SMTP delivery: the reply reader and the capability scans.
+add_fuzz_target(smtp_reply_fuzzer SOURCES smtp_reply_fuzzer.cpp LIBS crash)
