@@ -9,3 +9,19 @@ add_unit_test_program(delivery_actions_tests
     delivery/print_layout_test.cpp
   LIBS crash
 )
+
+if(WIN32)
+  # Under Wine, on real files, the prefix's registry and real dialogs: the save action, the
+  # mailto link through a recorder registered as the mail program, MAPI, the sendreport tool.
+  add_executable(command_recorder delivery/command_recorder_win.cpp)
+  add_unit_test_program(delivery_actions_win_tests SHOWS_WINDOWS
+    WIN_SOURCES
+      delivery/delivery_test_files_win.cpp
+      delivery/save_action_win_test.cpp
+      delivery/mailto_send_win_test.cpp
+      delivery/sendreport_win_test.cpp
+    LIBS crash window_driver
+  )
+  add_dependencies(delivery_actions_win_tests command_recorder sendreport)
+  set_tests_properties(delivery_actions_win_tests PROPERTIES LABELS integration)
+endif()

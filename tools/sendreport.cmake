@@ -4,7 +4,5 @@
 if(WIN32)
   add_executable(sendreport ${CMAKE_CURRENT_LIST_DIR}/sendreport_win.cpp)
   target_link_libraries(sendreport PRIVATE crash)
-  # The reporter's library exports kivTraceProcess; an export directory without link time
-  # keeps the two links of the symbol block embedding alike.
-  target_link_options(sendreport PRIVATE -static -Wl,--kill-at -Wl,--no-insert-timestamp)
+  target_link_options(sendreport PRIVATE -static)
 endif()

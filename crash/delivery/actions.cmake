@@ -16,6 +16,7 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/mail_action_win.cpp
     ${CMAKE_CURRENT_LIST_DIR}/save_action_win.cpp
     ${CMAKE_CURRENT_LIST_DIR}/print_action_win.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/report_actions_win.cpp
   )
   target_link_libraries(crash PUBLIC comdlg32 gdi32)
 endif()

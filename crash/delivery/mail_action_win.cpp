@@ -2,7 +2,6 @@
 // boxes and files.
 #include <string>
 
-#include "crash/crash_reporter.h"
 #include "crash/delivery/bug_report_file.h"
 #include "crash/delivery/mailto_send_win.h"
 #include "crash/delivery/mapi_send_win.h"
@@ -56,10 +55,6 @@ MailResult MailAction(const ActiveSettings& settings, const std::string& report,
       InFolder(BugReportFileName(settings.BugReportFile, ExecutablePath()), ReporterModuleFolder());
   SystemMailWays ways(owner);
   return RunMailAction(settings, report, attachment, silent, ways);
-}
-
-MailResult MailAction(const std::string& report, HWND owner, bool silent) {
-  return MailAction(ReporterSettings(), report, owner, silent);
 }
 
 }  // namespace crash

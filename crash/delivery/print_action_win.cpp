@@ -4,7 +4,6 @@
 // After windows.h, whose types it uses.
 #include <commdlg.h>
 
-#include "crash/crash_reporter.h"
 #include "crash/delivery/delivery_log.h"
 #include "crash/delivery/print_layout.h"
 #include "crash/delivery/report_actions_win.h"
@@ -90,10 +89,6 @@ void PrintAction(const ActiveSettings& settings, const std::string& report, HWND
   if (!dialog.hDC) return;
   PrintOn(dialog.hDC, settings, report);
   DeleteDC(dialog.hDC);
-}
-
-void PrintAction(const std::string& report, HWND owner) {
-  PrintAction(ReporterSettings(), report, owner);
 }
 
 }  // namespace crash

@@ -6,7 +6,6 @@
 
 #include <cstring>
 
-#include "crash/crash_reporter.h"
 #include "crash/delivery/bug_report_file.h"
 #include "crash/delivery/delivery_log.h"
 #include "crash/delivery/program_folders_win.h"
@@ -128,10 +127,6 @@ bool SaveAction(const ActiveSettings& settings, const std::string& report, HWND 
   }
   DeliveryLog("save: written to " + name);
   return true;
-}
-
-bool SaveAction(const std::string& report, HWND owner, bool silent) {
-  return SaveAction(ReporterSettings(), report, owner, silent);
 }
 
 }  // namespace crash
