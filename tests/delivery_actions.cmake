@@ -20,8 +20,12 @@ if(WIN32)
       delivery/save_action_win_test.cpp
       delivery/mailto_send_win_test.cpp
       delivery/sendreport_win_test.cpp
+      delivery/mapi_send_win_test.cpp
     LIBS crash window_driver
   )
   add_dependencies(delivery_actions_win_tests command_recorder sendreport)
-  set_tests_properties(delivery_actions_win_tests PROPERTIES LABELS integration)
+  # The recorder xdg-email comes first on the path that Wine's MAPI searches.
+  set_tests_properties(delivery_actions_win_tests PROPERTIES LABELS integration
+    ENVIRONMENT "DELIVERY_XDG_EMAIL_LOG=${CMAKE_BINARY_DIR}/xdg-email.log"
+    ENVIRONMENT_MODIFICATION "PATH=path_list_prepend:${CMAKE_CURRENT_SOURCE_DIR}/delivery/xdg")
 endif()
