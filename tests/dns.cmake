@@ -7,3 +7,16 @@ add_unit_test_program(dns_tests
     dns/mx_walk_test.cpp
   LIBS crash
 )
+
+if(WIN32)
+  # The whole lookup under Wine against real name servers; the script starts them, runs the
+  # program inside its private view of the host names and stops them on every way out.
+  add_executable(mx_lookup_tests dns/mx_lookup_win_test.cpp)
+  target_link_libraries(mx_lookup_tests PRIVATE crash test_main wsock32)
+  add_test(NAME mx_lookup_servers
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/dns/mx_servers_test.sh
+                   $<TARGET_FILE:mx_lookup_tests> --gtest_color=no
+                   --gtest_output=xml:test-results/mx_lookup_tests.xml
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(mx_lookup_servers PROPERTIES LABELS integration TIMEOUT 120)
+endif()

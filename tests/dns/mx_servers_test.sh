@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Runs the Windows test program of the mail exchanger lookup against real name servers.
+#   mx_servers_test.sh PROGRAM [ARGS...]
+# In a mount namespace of its own, a private hosts file over /etc/hosts gives the test's
+# server names (the built-in root servers' among them) their loopback addresses; no file of
+# the machine changes. NSD serves the zones of zones/ on 127.53.0.1-6, small listeners that
+# never answer sit on .7 and .8, nothing listens on .9. Everything started here is stopped
+# on every way out. Needs root (port 53 and the mount), nsd and python3.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+if [ "${1:-}" != --inside ]; then
+  [ "$(id -u)" = 0 ] || { echo "mx_servers_test: needs root (port 53, mount)" >&2; exit 1; }
+  for tool in nsd unshare python3; do
+    command -v "$tool" >/dev/null || { echo "mx_servers_test: $tool missing (scripts/setup installs it)" >&2; exit 1; }
+  done
+  exec unshare --mount --propagation private -- "$0" --inside "$@"
+fi
+shift
+[ $# -ge 1 ] || { echo "usage: mx_servers_test.sh PROGRAM [ARGS...]" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/mx-servers.XXXXXX")
+pids=()
+stop_all() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap stop_all EXIT
+trap 'exit 130' INT TERM
+
+# The names, seen only inside this namespace.
+{
+  cat /etc/hosts
+  cat <<'HOSTS'
+127.53.0.1 a.root-servers.net
+127.53.0.2 b.root-servers.net
+127.53.0.3 ns1.nic.test
+127.53.0.4 ns.example.test
+127.53.0.5 ns.mail.example.test
+127.53.0.6 ns-err.example.test refused.dns-test
+127.53.0.7 silent.dns-test
+127.53.0.8 silent2.dns-test
+127.53.0.9 closed.dns-test
+HOSTS
+} >"$work/hosts"
+mount --bind "$work/hosts" /etc/hosts
+
+# One NSD per address: ADDRESS NAME ZONE=FILE...
+start_nsd() {
+  local address=$1 name=$2 dir=$work/$2
+  shift 2
+  mkdir -p "$dir"
+  cat >"$dir/nsd.conf" <<CONF
+server:
+  ip-address: $address
+  port: 53
+  username: ""
+  chroot: ""
+  zonesdir: "$here/zones"
+  database: ""
+  zonelistfile: "$dir/zone.list"
+  xfrdfile: "$dir/xfrd.state"
+  xfrdir: "$dir"
+  pidfile: "$dir/nsd.pid"
+  logfile: "$dir/nsd.log"
+  server-count: 1
+  tcp-count: 4
+  hide-version: yes
+  verbosity: 1
+remote-control:
+  control-enable: no
+CONF
+  local zone
+  for zone in "$@"; do
+    printf 'zone:\n  name: "%s"\n  zonefile: "%s"\n' "${zone%%=*}" "${zone#*=}" >>"$dir/nsd.conf"
+  done
+  nsd -d -c "$dir/nsd.conf" >"$dir/stdout.log" 2>&1 &
+  pids+=($!)
+}
+start_nsd 127.53.0.1 root1 .=root.zone
+start_nsd 127.53.0.2 root2 .=root.zone
+start_nsd 127.53.0.3 tld test=test.zone
+start_nsd 127.53.0.4 domain example.test=example.test.zone plain.test=plain.test.zone
+start_nsd 127.53.0.5 child mail.example.test=mail.example.test.zone
+start_nsd 127.53.0.6 refusing refusing.invalid=refusing.zone
+
+# Listeners that read every question and answer none; then the wait until each name server
+# answers its zone's SOA question.
+python3 "$here/dns_peers.py" silent 127.53.0.7 127.53.0.8 &
+pids+=($!)
+python3 "$here/dns_peers.py" ready 127.53.0.1=. 127.53.0.2=. 127.53.0.3=test \
+  127.53.0.4=example.test 127.53.0.5=mail.example.test 127.53.0.6=refusing.invalid ||
+  { cat "$work"/*/nsd.log "$work"/*/stdout.log >&2 2>/dev/null; exit 1; }
+
+set +e
+"${CROSSCOMPILING_EMULATOR:-wine}" "$@"
+rc=$?
+set -e
+exit "$rc"
