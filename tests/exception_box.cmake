@@ -6,3 +6,20 @@ add_unit_test_program(box_tests
     box/box_painting_test.cpp
   LIBS crash
 )
+
+if(WIN32)
+  # Window programs that crash, one a settings variant, and the test that drives their boxes.
+  set(box_programs)
+  foreach(variant default countdown later no_exits plain)
+    add_executable(box_${variant} WIN32 box/programs/box_program_win.cpp)
+    target_link_libraries(box_${variant} PRIVATE framework)
+    crash_reporter(box_${variant} SETTINGS
+                   ${CMAKE_CURRENT_SOURCE_DIR}/box/programs/${variant}_settings.cpp)
+    list(APPEND box_programs box_${variant})
+  endforeach()
+  add_integration_test(exception_box_test SOURCES box/exception_box_win_test.cpp
+                       DEPENDS ${box_programs})
+  target_link_libraries(exception_box_test PRIVATE crash gdi32)
+  set_tests_properties(exception_box_test PROPERTIES TIMEOUT 600)
+  needs_faithful_system(exception_box_test LINES access_violation_write)
+endif()
