@@ -29,3 +29,18 @@ if(WIN32)
     ENVIRONMENT "DELIVERY_XDG_EMAIL_LOG=${CMAKE_BINARY_DIR}/xdg-email.log"
     ENVIRONMENT_MODIFICATION "PATH=path_list_prepend:${CMAKE_CURRENT_SOURCE_DIR}/delivery/xdg")
 endif()
+
+if(WIN32)
+  # The print action on a PostScript printer of a CUPS daemon the test starts, its job made
+  # a PDF and read back with pdftotext: lines, the empty line, wrapping, page breaks.
+  add_executable(delivery_print_win_tests delivery/print_action_win_test.cpp
+                                          delivery/delivery_test_files_win.cpp)
+  target_link_libraries(delivery_print_win_tests PRIVATE crash window_driver winspool test_main)
+  add_test(NAME delivery_print_win_tests
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/delivery/print_with_cups.sh
+                   $<TARGET_FILE:delivery_print_win_tests> --gtest_color=no
+                   --gtest_output=xml:test-results/delivery_print_win_tests.xml
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(delivery_print_win_tests PROPERTIES
+    LABELS integration RESOURCE_LOCK desktop TIMEOUT 300)
+endif()
