@@ -20,3 +20,13 @@ if(NOT CMAKE_CROSSCOMPILING)
     LIBS crash)
   target_include_directories(smtp_password_tool_tests PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/smtp)
 endif()
+
+if(CMAKE_CROSSCOMPILING)
+  add_executable(smtp_send_tests smtp/smtp_send_win_test.cpp)
+  target_link_libraries(smtp_send_tests PRIVATE crash test_main GTest::gtest)
+  add_test(NAME smtp_send_tests
+    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/smtp/run_with_servers.sh $<TARGET_FILE:smtp_send_tests>
+            --gtest_color=no --gtest_output=xml:test-results/smtp_send_tests.xml
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(smtp_send_tests PROPERTIES LABELS integration TIMEOUT 300)
+endif()
