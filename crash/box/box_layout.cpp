@@ -86,9 +86,10 @@ BoxLayout LayOutBox(const CrashSettings& raw, const BoxFacts& facts,
   const int min_width = stacked ? left_sum + layout.exit_width + 14 : left_sum + exit_sum + 14;
   int inset = stacked ? layout.exit_width + 40 : 26;
   if (exits == 1) exits = 2;
-  // Without any exit button the left buttons still need their row (counted as none, they
-  // would lie over the message).
-  if (exits == 0 && left_buttons) exits = 1;
+  // Without any exit button the left buttons still need their row; counted as none they
+  // would lie over the message, as one (row 0) beside the big icon. They take row 1, as
+  // beside a single exit button.
+  if (exits == 0 && left_buttons) exits = 2;
 
   // The big icon.
   if (facts.big_icon) {

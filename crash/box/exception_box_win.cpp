@@ -594,6 +594,9 @@ void TExceptionBox::RunAction(int action) {
         DestroyWindow(show);
         FocusAfterRemoval();
       }
+      // The box erases what it uncovered after the moved buttons kept their old pixels.
+      RedrawWindow(window_, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
       return;
     }
     case kClose:

@@ -233,8 +233,11 @@ TEST(BoxLayout, WithoutExitButtonsTheLeftButtonsKeepTheirOwnRow) {
   CrashSettings settings;
   settings.ContinueCaption = settings.CloseCaption = "";
   const BoxLayout layout = LayOutBox(settings, Facts(), FakeMessage(300));
-  EXPECT_EQ(At(layout, 0), (BoxRect{6, 18, 115, 22})) << "below the message, not over it";
-  EXPECT_EQ(layout.report_top, 18 + 26 + 8);
+  EXPECT_EQ(At(layout, 0), (BoxRect{6, 44, 115, 22})) << "below the message, not over it";
+  EXPECT_EQ(layout.report_top, 18 + 2 * 26 + 8);
+  BoxFacts icon = Facts();
+  icon.big_icon = true;
+  EXPECT_EQ(At(LayOutBox(settings, icon, FakeMessage(300)), 0).y, 31 + 26) << "below the icon";
   EXPECT_TRUE(layout.system_menu);
   EXPECT_EQ(CloseRequestAction(layout, true), 4);
   EXPECT_EQ(CloseRequestAction(layout, false), 6);

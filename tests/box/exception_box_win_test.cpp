@@ -508,6 +508,7 @@ TEST_F(ExceptionBox, ShowExpandsAndRestartStartsTheNextInstance) {
   ExpectLayout(layout);
   EXPECT_EQ(ChildOfClass(box_, "Edit") != nullptr, layout.report_area);
   const crash::BoxRect restart = ChildRect(Button("restart"));
+  SaveScreenshot(CaptureWindow(box_), "later");
   driver::PressButton(Button("show bug report"));
   for (int i = 0; i < 100 && Button("show bug report"); ++i)
     Sleep(20);
@@ -519,7 +520,12 @@ TEST_F(ExceptionBox, ShowExpandsAndRestartStartsTheNextInstance) {
   EXPECT_EQ(frame.bottom - frame.top, layout.full_height);
   EXPECT_EQ(frame.left, layout.left) << "keeps its place";
   EXPECT_EQ(ChildRect(Button("restart")).x, restart.x + growth.shift);
-  SaveScreenshot(CaptureWindow(box_), "later_shown");
+  Sleep(500);  // the moved and uncovered children paint themselves
+  const Capture shown = CaptureWindow(box_);
+  SaveScreenshot(shown, "later_shown");
+  // The moved buttons show at their new places, not erased by the box's background.
+  const crash::BoxRect go_on = ChildRect(Button("continue"));
+  EXPECT_EQ(shown.Client(go_on.x + 3 + 5, go_on.y + 3 + 8), 0x3E9E2Eu) << "continue's arrow";
   EXPECT_NE(ClipboardText().find("The box test's failure"), std::string::npos);
 
   driver::PressButton(Button("restart"));
