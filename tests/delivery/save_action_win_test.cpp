@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "crash/delivery/mapi_send_win.h"
 #include "crash/delivery/report_actions_win.h"
 #include "tests/delivery/delivery_test_files_win.h"
 #include "tests/integration/window_driver.h"
@@ -66,6 +67,26 @@ TEST(SaveAction, RelativeNamesSilentlyGoBesideTheExecutable) {
   ASSERT_TRUE(SaveAction(SaveSettings("%AppName%-save.txt", 0), "r", nullptr, true));
   EXPECT_EQ(ReadFileBytes(expected), "r\r\n\r\n");
   DeleteFileA(expected.c_str());
+}
+
+TEST(SaveAction, NoDialogWhileTheLoaderLockIsHeld) {
+  // A dialog would wait for the lock this thread holds: false, a beep, nothing shown; the
+  // print action and MAPI likewise stay away.
+  using LockFn = LONG(NTAPI*)(ULONG, ULONG*, ULONG_PTR*);
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  const auto lock =
+      reinterpret_cast<LockFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
+  const auto unlock = reinterpret_cast<LONG(NTAPI*)(ULONG, ULONG_PTR)>(
+      reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
+  ASSERT_TRUE(lock && unlock);
+  ULONG_PTR cookie = 0;
+  ASSERT_EQ(lock(0, nullptr, &cookie), 0);
+  const bool saved = SaveAction(SaveSettings("locked.txt", 0), "r", nullptr, false);
+  PrintAction(SaveSettings("locked.txt", 0), "r", nullptr);
+  const MailResult mapi = MapiSend("a@x.example", "s", "b", "", nullptr, false);
+  unlock(0, cookie);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(mapi, MailResult::Failed);
 }
 
 // Runs the save action with a relative name and no silence on a thread of its own while
