@@ -1,7 +1,12 @@
 """Helpers of mx_servers_test.sh.
 
 silent ADDRESS...        listens on port 53 of each address and answers nothing, until ended;
-ready ADDRESS=ZONE...    waits (10 s at most) until each server answers its zone's SOA question.
+ready ADDRESS=ZONE...    waits (10 s at most) until each server answers its zone's SOA question;
+forger ADDRESS OTHER REAL
+                         a root that answers each question three times: from OTHER (an address
+                         not asked) with a referral to silent.dns-test, from ADDRESS with that
+                         referral under another identifier, then from ADDRESS with what the
+                         server at REAL answers.
 """
 import select
 import socket
@@ -44,5 +49,35 @@ def ready(pairs):
         s.close()
 
 
+def referral(query, ident, target):
+    name = b"".join(bytes([len(l)]) + l.encode() for l in target.split(".")) + b"\0"
+    header = struct.pack(">HHHHHH", ident, 0x8000, 1, 0, 1, 0)
+    record = b"\xc0\x0c" + struct.pack(">HHIH", 2, 1, 3600, len(name)) + name
+    return header + query[12:] + record
+
+
+def forger(args):
+    address, other, real = args
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.bind((address, 53))
+    o = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    o.bind((other, 53))
+    while True:
+        query, client = s.recvfrom(512)
+        if len(query) < 17:
+            continue
+        ident = struct.unpack(">H", query[:2])[0]
+        o.sendto(referral(query, ident, "silent.dns-test"), client)
+        s.sendto(referral(query, ident ^ 0xFFFF, "silent.dns-test"), client)
+        relay = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        relay.settimeout(2)
+        relay.sendto(query, (real, 53))
+        try:
+            s.sendto(relay.recvfrom(512)[0], client)
+        except socket.timeout:
+            pass
+        relay.close()
+
+
 if __name__ == "__main__":
-    {"silent": silent, "ready": ready}[sys.argv[1]](sys.argv[2:])
+    {"silent": silent, "ready": ready, "forger": forger}[sys.argv[1]](sys.argv[2:])

@@ -2,7 +2,8 @@
 // dns/mx_servers_test.sh starts with their zones and names in a private hosts file: two roots
 // (the built-in root servers' names lead to them), the "test" zone, example.test with a
 // delegated child zone mail.example.test, a server that refuses every question, two silent
-// ones and an address where nothing listens.
+// ones, a root that sends forged answers ahead of the real one and an address where nothing
+// listens.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -101,6 +102,15 @@ TEST_F(MxLookup, RootsThatRefuseOrAreClosedAreSkipped) {
   // Nothing listens at the first one's port 53.
   EXPECT_EQ(MailExchanger("admin@example.test", {"closed.dns-test", "127.53.0.1"}),
             "mx-b.example.test");
+}
+
+TEST_F(MxLookup, ForgedAnswersAreIgnored) {
+  // The root at .10 first sends a referral to a silent server from .11, which was not asked,
+  // then one from itself under another identifier, then the real root's answer.
+  EXPECT_EQ(MailExchanger("admin@example.test", {"forger.dns-test"}), "mx-b.example.test");
+  EXPECT_TRUE(Logged("DNS NS example.test: ignored a datagram from 127.53.0.11:53"));
+  EXPECT_TRUE(Logged("DNS NS example.test: ignored a datagram from 127.53.0.10:53"));
+  EXPECT_FALSE(Logged("silent.dns-test"));
 }
 
 TEST_F(MxLookup, OneSilentRootIsPassedTwoEndTheLookup) {

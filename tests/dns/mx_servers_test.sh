@@ -4,7 +4,8 @@
 # In a mount namespace of its own, a private hosts file over /etc/hosts gives the test's
 # server names (the built-in root servers' among them) their loopback addresses; no file of
 # the machine changes. NSD serves the zones of zones/ on 127.53.0.1-6, small listeners that
-# never answer sit on .7 and .8, nothing listens on .9. Everything started here is stopped
+# never answer sit on .7 and .8, nothing listens on .9, a root on .10 sends forged answers
+# ahead of the real one (dns_peers.py). Everything started here is stopped
 # on every way out. Needs root (port 53 and the mount), nsd and python3.
 set -euo pipefail
 
@@ -43,6 +44,7 @@ trap 'exit 130' INT TERM
 127.53.0.7 silent.dns-test
 127.53.0.8 silent2.dns-test
 127.53.0.9 closed.dns-test
+127.53.0.10 forger.dns-test
 HOSTS
 } >"$work/hosts"
 mount --bind "$work/hosts" /etc/hosts
@@ -90,8 +92,10 @@ start_nsd 127.53.0.6 refusing refusing.invalid=refusing.zone
 # answers its zone's SOA question.
 python3 "$here/dns_peers.py" silent 127.53.0.7 127.53.0.8 &
 pids+=($!)
+python3 "$here/dns_peers.py" forger 127.53.0.10 127.53.0.11 127.53.0.1 &
+pids+=($!)
 python3 "$here/dns_peers.py" ready 127.53.0.1=. 127.53.0.2=. 127.53.0.3=test \
-  127.53.0.4=example.test 127.53.0.5=mail.example.test 127.53.0.6=refusing.invalid ||
+  127.53.0.4=example.test 127.53.0.5=mail.example.test 127.53.0.6=refusing.invalid 127.53.0.10=. ||
   { cat "$work"/*/nsd.log "$work"/*/stdout.log >&2 2>/dev/null; exit 1; }
 
 set +e
