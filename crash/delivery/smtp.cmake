@@ -7,6 +7,9 @@ target_sources(crash PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/smtp_session.cpp
 )
 if(WIN32)
-  target_sources(crash PRIVATE ${CMAKE_CURRENT_LIST_DIR}/smtp_send_win.cpp)
-  target_link_libraries(crash PUBLIC wsock32)
+  target_sources(crash PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/smtp_send_win.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/schannel_tls_win.cpp
+  )
+  target_link_libraries(crash PUBLIC wsock32 secur32)
 endif()

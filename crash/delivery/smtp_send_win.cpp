@@ -1,12 +1,15 @@
-// The Windows side of SMTP delivery: Windows Sockets 1.1 (one start-up and one socket a send,
-// both released on every path), the server's address and the connection; the dialogue itself
-// is smtp_session.cpp's.
+// The Windows side of SMTP delivery: Windows Sockets 1.1 (one start-up a send and one socket a
+// connection, both released on every path), the server's address, the connection and its TLS
+// through Schannel; the dialogue itself is smtp_session.cpp's.
 #include <winsock.h>
 //
 #include <windows.h>
 
+#include <memory>
+
 #include "crash/delivery/delivery_log.h"
 #include "crash/delivery/mx_lookup_win.h"
+#include "crash/delivery/schannel_tls_win.h"
 #include "crash/delivery/smtp_send_win.h"
 #include "crash/delivery/smtp_session.h"
 
@@ -68,13 +71,18 @@ class WindowsMailFile final : public MailFile {
 
 class WinsockSystem final : public SmtpSystem {
  public:
-  explicit WinsockSystem(SOCKET socket) : socket_(socket) {}
+  WinsockSystem(SOCKET socket, bool allow_tls) : socket_(socket), allow_tls_(allow_tls) {}
+
+  // True when a TLS handshake was tried and failed.
+  bool tls_failed() const { return tls_failed_; }
 
   bool SendPiece(std::string_view piece) override {
+    if (tls_) return tls_->Send(piece);
     return send(socket_, piece.data(), static_cast<int>(piece.size()), 0) != SOCKET_ERROR;
   }
 
   int Receive(char* buffer, size_t capacity, int timeout_ms) override {
+    if (tls_) return tls_->Receive(buffer, capacity, timeout_ms);
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(socket_, &readable);
@@ -121,6 +129,18 @@ class WinsockSystem final : public SmtpSystem {
     return date;
   }
 
+  bool TlsAvailable() override { return allow_tls_; }
+
+  bool StartTls(const std::string& server) override {
+    tls_ = std::make_unique<SchannelTls>();
+    // A dotted address is no name to ask for.
+    const std::string name = inet_addr(server.c_str()) == INADDR_NONE ? server : std::string();
+    if (tls_->Handshake(socket_, name, kSmtpReplyLimitMs)) return true;
+    tls_.reset();
+    tls_failed_ = true;
+    return false;
+  }
+
   bool FileExists(const std::string& path) override {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
@@ -140,6 +160,9 @@ class WinsockSystem final : public SmtpSystem {
 
  private:
   SOCKET socket_;
+  bool allow_tls_;
+  bool tls_failed_ = false;
+  std::unique_ptr<SchannelTls> tls_;
 };
 
 // The server's IPv4 address: a dotted address as it is, else the first address of its name.
@@ -157,6 +180,29 @@ bool ServerAddress(const std::string& server, in_addr& address) {
 
 }  // namespace
 
+namespace {
+
+// One connection and its dialogue; the socket is closed on every path.
+bool Attempt(const MailSend& mail, const std::string& where, const sockaddr_in& peer,
+             bool allow_tls, bool& tls_failed) {
+  SocketOwner socket(::socket(AF_INET, SOCK_STREAM, 0));
+  if (socket.get() == INVALID_SOCKET) {
+    DeliveryLog("smtp: socket failed");
+    return false;
+  }
+  if (connect(socket.get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+    DeliveryLog("smtp " + where + ": connect failed");
+    return false;
+  }
+  DeliveryLog("smtp " + where + ": connected");
+  WinsockSystem system(socket.get(), allow_tls);
+  const bool sent = RunSmtpSession(system, mail, where);
+  tls_failed = system.tls_failed();
+  return sent;
+}
+
+}  // namespace
+
 bool SendMail(const MailSend& mail) {
   if (mail.to.empty()) {
     DeliveryLog("smtp: no recipient");
@@ -167,23 +213,18 @@ bool SendMail(const MailSend& mail) {
     DeliveryLog("smtp: WSAStartup failed");
     return false;
   }
-  SocketOwner socket(::socket(AF_INET, SOCK_STREAM, 0));
-  if (socket.get() == INVALID_SOCKET) {
-    DeliveryLog("smtp: socket failed");
-    return false;
-  }
-  std::string server = mail.server;
-  if (server.empty()) {
-    server = MailExchanger(mail.to, mail.root_servers);
-    if (server.empty()) {
+  MailSend resolved = mail;
+  if (resolved.server.empty()) {
+    resolved.server = MailExchanger(mail.to, mail.root_servers);
+    if (resolved.server.empty()) {
       DeliveryLog("smtp: no mail exchanger for " + mail.to);
       return false;
     }
-    DeliveryLog("smtp: mail exchanger " + server);
+    DeliveryLog("smtp: mail exchanger " + resolved.server);
   }
-  const std::string where = server + ":" + std::to_string(mail.port);
+  const std::string where = resolved.server + ":" + std::to_string(mail.port);
   in_addr address;
-  if (mail.port <= 0 || mail.port > 65535 || !ServerAddress(server, address)) {
+  if (mail.port <= 0 || mail.port > 65535 || !ServerAddress(resolved.server, address)) {
     DeliveryLog("smtp " + where + ": no address");
     return false;
   }
@@ -191,13 +232,13 @@ bool SendMail(const MailSend& mail) {
   peer.sin_family = AF_INET;
   peer.sin_port = htons(static_cast<u_short>(mail.port));
   peer.sin_addr = address;
-  if (connect(socket.get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
-    DeliveryLog("smtp " + where + ": connect failed");
-    return false;
+  bool tls_failed = false;
+  bool sent = Attempt(resolved, where, peer, true, tls_failed);
+  if (!sent && tls_failed) {
+    // A server whose TLS this system can't speak still gets the mail as before.
+    DeliveryLog("smtp " + where + ": again without TLS");
+    sent = Attempt(resolved, where, peer, false, tls_failed);
   }
-  DeliveryLog("smtp " + where + ": connected");
-  WinsockSystem system(socket.get());
-  const bool sent = RunSmtpSession(system, mail, where);
   DeliveryLog("smtp " + where + (sent ? ": mail sent" : ": mail not sent"));
   return sent;
 }

@@ -11,6 +11,8 @@ endless reply, a huge line or a bad code. Each listener's port goes to DIR/ports
 
 import os
 import socket
+import ssl
+import subprocess
 import sys
 import threading
 import time
@@ -50,6 +52,8 @@ class Spool:
         envelope_lines = "MAIL FROM:<%s>\n" % envelope.mail_from
         for rcpt in envelope.rcpt_tos:
             envelope_lines += "RCPT TO:<%s>\n" % rcpt
+        if session.ssl:
+            envelope_lines += "over TLS\n"
         with open(name + ".tmp", "wb") as f:
             f.write(envelope.original_content)
         with open(name + ".env", "w") as f:
@@ -93,6 +97,10 @@ def serve(port, handle):
     threading.Thread(target=loop, daemon=True).start()
 
 
+# A TLS alert record: fatal handshake failure.
+HANDSHAKE_FAILURE = b"\x15\x03\x03\x00\x02\x02\x28"
+
+
 def relay(upstream_port, mode):
     """A relay to the accepting server that changes how its replies travel."""
 
@@ -110,6 +118,13 @@ def relay(upstream_port, mode):
                     seen = (seen + data)[-64:]
                     if b"QUIT\r\n" in seen:
                         quit_sent.set()
+                    if mode == "broken_tls" and data == b"STARTTLS\r\n":
+                        # Says yes, then refuses the handshake.
+                        client.sendall(b"220 2.0.0 go ahead\r\n")
+                        client.recv(4096)
+                        client.sendall(HANDSHAKE_FAILURE)
+                        client.shutdown(socket.SHUT_RDWR)
+                        break
                     upstream.sendall(data)
             except OSError:
                 pass
@@ -134,6 +149,8 @@ def relay(upstream_port, mode):
                         client.sendall(data[i:i + 5])
                         time.sleep(0.02)
                     continue
+                if mode == "broken_tls":
+                    data = data.replace(b"250 HELP\r\n", b"250-STARTTLS\r\n250 HELP\r\n")
                 if mode == "slow":
                     time.sleep(1.5)
                 if mode == "late" and first:
@@ -193,7 +210,16 @@ def main():
     start("plain_auth", authenticator=check_login, auth_required=True, auth_require_tls=False,
           auth_exclude_mechanism=["LOGIN"])
     start("reject", smtp_class=NoEhloSMTP)
-    for mode in ("split", "slow", "late", "no_quit"):
+    # STARTTLS with a certificate made here; AUTH and mail only after it.
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=localhost", "-keyout", os.path.join(folder, "key.pem"),
+                    "-out", os.path.join(folder, "cert.pem")],
+                   check=True, capture_output=True)
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem"))
+    start("tls", tls_context=context, require_starttls=True, authenticator=check_login,
+          auth_required=True, auth_require_tls=True)
+    for mode in ("split", "slow", "late", "no_quit", "broken_tls"):
         ports[mode] = free_port()
         serve(ports[mode], relay(ports["accept"], mode))
     for mode in ("bad_code", "huge_line", "endless", "mixed_codes"):

@@ -325,6 +325,45 @@ TEST_F(SmtpSend, HostileServers) {
   }
 }
 
+// The server wants STARTTLS before AUTH and mail, and AUTH only over TLS; a long attachment
+// takes many records each way.
+TEST_F(SmtpSend, StartTlsBeforeAuthAndData) {
+  const fs::path file = TestFolder() / "long report.txt";
+  std::string content;
+  for (int i = 0; i < 40000; ++i)
+    content += static_cast<char>((i * 31 + i / 97) & 0xFF);
+  std::ofstream(file, std::ios::binary) << content;
+  MailSend mail = Mail("tls");
+  mail.account = "reporter";
+  mail.password = "s3cret pass";
+  mail.attachment = file.string();
+  ASSERT_TRUE(SendMail(mail)) << Log();
+  EXPECT_NE(Log().find(": STARTTLS ok (220"), std::string::npos) << Log();
+  EXPECT_NE(Log().find(": TLS ok\n"), std::string::npos) << Log();
+  const Delivered got = TakeOne("tls");
+  EXPECT_EQ(got.envelope,
+            "MAIL FROM:<reporter@velmo.example>\nRCPT TO:<desk@example.org>\nover TLS\n");
+  const size_t part = got.data.find("filename=\"long report.txt\"\r\n\r\n");
+  ASSERT_NE(part, std::string::npos);
+  const size_t start = got.data.find("\r\n\r\n", part) + 4;
+  const size_t end = got.data.find("--" + std::string(kMailBoundary) + "--", start);
+  ASSERT_NE(end, std::string::npos);
+  std::string base64 = got.data.substr(start, end - start);
+  std::erase(base64, '\r');
+  std::erase(base64, '\n');
+  EXPECT_EQ(DecodeBase64(base64), content);
+}
+
+// A server that says yes to STARTTLS and then refuses the handshake gets the mail on a
+// second connection without TLS.
+TEST_F(SmtpSend, FailedHandshakeFallsBackToPlain) {
+  EXPECT_TRUE(SendMail(Mail("broken_tls"))) << Log();
+  EXPECT_NE(Log().find(": TLS failed\n"), std::string::npos) << Log();
+  EXPECT_NE(Log().find(": again without TLS\n"), std::string::npos) << Log();
+  EXPECT_EQ(TakeOne("accept").envelope,
+            "MAIL FROM:<reporter@velmo.example>\nRCPT TO:<desk@example.org>\n");
+}
+
 TEST_F(SmtpSend, OtherOutcomes) {
   MailSend mail = Mail("accept");
   mail.to = "";
