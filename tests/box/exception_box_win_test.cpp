@@ -34,6 +34,9 @@ crash::CrashSettings Variant(const std::string& name) {
     settings.ContinueCaption = settings.CloseCaption = "";
   } else if (name == "plain") {
     settings.AnimatedButtons = false;
+  } else if (name == "save") {
+    settings.BugReportFile = "C:\\box_save_test.txt";
+    settings.SaveCaption = "save bug report";
   }
   return settings;
 }
@@ -300,14 +303,14 @@ class ExceptionBox : public ::testing::Test {
 
   // Every button of the layout exists where it says, with its action and state.
   void ExpectLayout(const crash::BoxLayout& layout) {
-    const char* captions[] = {"mail bug report", "",        "",         "show bug report",
-                              "continue",        "restart", "terminate"};
+    const char* captions[] = {"mail bug report", "save bug report", "",         "show bug report",
+                              "continue",        "restart",         "terminate"};
     const crash::CrashSettings settings = crash::BoxSettings(Variant(variant_));
     for (int i = 0; i < crash::kBoxButtons; ++i) {
       SCOPED_TRACE(i);
       const crash::BoxButton& expected = layout.buttons[i];
       HWND button = *captions[i] ? Button(captions[i]) : nullptr;
-      if (i == 1 || i == 2) continue;
+      if (i == 2) continue;
       ASSERT_EQ(button != nullptr, expected.exists);
       if (!button) continue;
       EXPECT_EQ(ChildRect(button), expected.rect);
@@ -502,6 +505,17 @@ TEST_F(ExceptionBox, FocusChangeStopsTheCountdown) {
   EXPECT_EQ(ExitCode(), kContinuedExit);
 }
 
+TEST_F(ExceptionBox, ClickIntoTheReportStopsTheCountdown) {
+  Open("countdown", "handler");
+  HWND edit = ChildOfClass(box_, "Edit");
+  ASSERT_NE(edit, nullptr);
+  PostMessageA(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+  PostMessageA(edit, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+  EXPECT_EQ(ExitCode(3500), ~0u) << "went on by itself";
+  driver::PressButton(Button("continue"));
+  EXPECT_EQ(ExitCode(), kContinuedExit);
+}
+
 TEST_F(ExceptionBox, ShowExpandsAndRestartStartsTheNextInstance) {
   Open("later", "handler");
   const crash::BoxLayout layout = ExpectedLayout(Variant("later"), true, kMessage);
@@ -560,6 +574,27 @@ TEST_F(ExceptionBox, ShowsWhileAnotherThreadWorksTheHeap) {
   EXPECT_NE(driver::FindChildWindow(box_, kMessage), nullptr);
   driver::PressButton(Button("continue"));
   EXPECT_EQ(ExitCode(), kContinuedExit);
+  EXPECT_NE(Log().find("worker went on"), std::string::npos) << Log();
+}
+
+TEST_F(ExceptionBox, SaveWritesTheReportAndRemovesItsButton) {
+  const char kFile[] = "C:\\box_save_test.txt";
+  DeleteFileA(kFile);
+  Open("save", "handler");
+  ExpectLayout(ExpectedLayout(Variant("save"), true, kMessage));
+  const std::string report = TextOf(ChildOfClass(box_, "Edit"));
+  driver::PressButton(Button("save bug report"));
+  for (int i = 0; i < 200 && Button("save bug report"); ++i)
+    Sleep(25);
+  EXPECT_EQ(Button("save bug report"), nullptr) << "saved: the button goes";
+  std::ifstream in(kFile, std::ios::binary);
+  std::stringstream saved;
+  saved << in.rdbuf();
+  EXPECT_EQ(saved.str().rfind(report, 0), 0u) << "the file holds the report";
+  EXPECT_TRUE(IsWindow(box_)) << "the box stays";
+  driver::PressButton(Button("continue"));
+  EXPECT_EQ(ExitCode(), kContinuedExit);
+  DeleteFileA(kFile);
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 //
 //   handler    an exception escapes an event handler (the program may go on)
 //   fault      an access violation on the main thread outside guarded code (it may not)
-//   heap_busy  as handler, while another thread allocates and frees without pause
+//   heap_busy  as handler, while another thread allocates and frees without pause; the
+//              log says whether it still runs after the box
 #include <windows.h>
 
 #include <cstdio>
@@ -71,6 +72,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     fw::TApplication application;
     fw::CallGuarded(&application, [] { Throw(); });
+    if (scenario == "heap_busy") {
+      // The paused worker was resumed with the program.
+      const LONG before = g_allocations;
+      Sleep(300);
+      Log(log, g_allocations > before ? "worker went on" : "worker stopped");
+    }
   } else {
     return 2;
   }
