@@ -79,7 +79,7 @@ MailResult RunMailAction(const ActiveSettings& settings, const std::string& repo
   }
   if (result == MailResult::Sent && attachment_used && settings.DeleteFileAfterMail) {
     DeliveryLog("mail: deleting " + mail.attachment);
-    ways.DeleteFile(mail.attachment);
+    if (!ways.RemoveFile(mail.attachment)) DeliveryLog("mail: the file could not be deleted");
   }
   return result;
 }

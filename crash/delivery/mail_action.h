@@ -34,8 +34,9 @@ class MailWays {
   virtual void ShowMessage(std::string_view text, std::string_view title, bool error) = 0;
   // Whether the file exists.
   virtual bool FileExists(const std::string& path) = 0;
-  // Clears the file's attributes and deletes it.
-  virtual void DeleteFile(const std::string& path) = 0;
+  // Clears the file's attributes and deletes it; false when it stays. (Not DeleteFile:
+  // windows.h makes that name DeleteFileA.)
+  virtual bool RemoveFile(const std::string& path) = 0;
 };
 
 // The sender: MailFrom when set, else "kestrapon " and the angle form of MailAddress,

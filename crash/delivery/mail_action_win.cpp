@@ -3,6 +3,7 @@
 #include <string>
 
 #include "crash/delivery/bug_report_file.h"
+#include "crash/delivery/delivery_log.h"
 #include "crash/delivery/mailto_send_win.h"
 #include "crash/delivery/mapi_send_win.h"
 #include "crash/delivery/online_check_win.h"
@@ -38,9 +39,11 @@ class SystemMailWays final : public MailWays {
   bool FileExists(const std::string& path) override {
     return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
-  void DeleteFile(const std::string& path) override {
+  bool RemoveFile(const std::string& path) override {
     SetFileAttributesA(path.c_str(), 0);
-    DeleteFileA(path.c_str());
+    if (DeleteFileA(path.c_str())) return true;
+    DeliveryLog("mail: DeleteFileA failed with error " + std::to_string(GetLastError()));
+    return false;
   }
 
  private:

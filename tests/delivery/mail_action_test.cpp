@@ -39,7 +39,9 @@ struct FakeWays final : MailWays {
     calls.push_back((error ? "error: " : "info: ") + std::string(text));
   }
   bool FileExists(const std::string&) override { return file_exists; }
-  void DeleteFile(const std::string& path) override { calls.push_back("delete " + path); }
+  bool RemoveFile(const std::string& path) override {
+    return calls.push_back("delete " + path), true;
+  }
 };
 
 ActiveSettings Settings(bool attach = false) {
