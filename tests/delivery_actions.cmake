@@ -49,12 +49,13 @@ if(WIN32)
   # sendreport through the SMTP tests' real mail servers on 127.0.0.1.
   add_executable(delivery_mail_win_tests delivery/sendreport_smtp_win_test.cpp
                                          delivery/delivery_test_files_win.cpp)
-  target_link_libraries(delivery_mail_win_tests PRIVATE test_main)
+  target_link_libraries(delivery_mail_win_tests PRIVATE window_driver test_main)
   add_dependencies(delivery_mail_win_tests sendreport command_recorder)
   add_test(NAME delivery_mail_win_tests
            COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/smtp/run_with_servers.sh
                    $<TARGET_FILE:delivery_mail_win_tests> --gtest_color=no
                    --gtest_output=xml:test-results/delivery_mail_win_tests.xml
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-  set_tests_properties(delivery_mail_win_tests PROPERTIES LABELS integration TIMEOUT 300)
+  set_tests_properties(delivery_mail_win_tests PROPERTIES
+    LABELS integration RESOURCE_LOCK desktop TIMEOUT 300)
 endif()

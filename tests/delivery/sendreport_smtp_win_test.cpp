@@ -6,8 +6,10 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 #include "tests/delivery/delivery_test_files_win.h"
+#include "tests/integration/window_driver.h"
 
 namespace crash {
 namespace {
@@ -93,6 +95,29 @@ TEST_F(SendReportSmtp, ARefusedRecipientGoesOnToMailtoAndABadPasswordFails) {
                    folder_);
   EXPECT_EQ(run.exit_code, 1u) << run.output;  // silent: no mailto
   EXPECT_TRUE(Has(run.output, "mail: SMTP server failed\nresult: failed\n")) << run.output;
+}
+
+TEST_F(SendReportSmtp, NotSilentTheOutcomeIsShownInAMessageBox) {
+  for (const auto& [password, text] :
+       {std::pair<std::string, std::string>{"\"s3cret pass\"", "The mail was sent successfully."},
+        {"wrong", "Sorry, sending the mail didn't work."}}) {
+    delivery_test::RunResult run;
+    std::thread tool([&] {
+      run = RunProgram(Tool() + " --to bugs@example.org --ways server --server 127.0.0.1" +
+                           " --port " + Port("auth") + " --account reporter --password " +
+                           password + " --interactive report.txt",
+                       folder_);
+    });
+    const HWND box = driver::WaitForTopLevelWindow("sendreport", 0, driver::kStartTimeoutMs);
+    EXPECT_NE(box, nullptr) << "no message box";
+    if (box) {
+      EXPECT_NE(driver::FindChildWindow(box, text), nullptr) << text;
+      driver::PressButton(GetDlgItem(box, IDOK));
+    }
+    tool.join();
+    EXPECT_TRUE(Has(run.output, password == "wrong" ? "result: failed" : "result: sent"))
+        << run.output;
+  }
 }
 
 }  // namespace
