@@ -6,12 +6,15 @@ forger ADDRESS OTHER REAL
                          a root that answers each question three times: from OTHER (an address
                          not asked) with a referral to silent.dns-test, from ADDRESS with that
                          referral under another identifier, then from ADDRESS with what the
-                         server at REAL answers.
+                         server at REAL answers;
+late ADDRESS REAL SECONDS
+                         a root that gives what the server at REAL answers, SECONDS late.
 """
 import select
 import socket
 import struct
 import sys
+import threading
 import time
 
 
@@ -69,15 +72,33 @@ def forger(args):
         ident = struct.unpack(">H", query[:2])[0]
         o.sendto(referral(query, ident, "silent.dns-test"), client)
         s.sendto(referral(query, ident ^ 0xFFFF, "silent.dns-test"), client)
-        relay = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        relay.settimeout(2)
+        answer = relayed(query, real)
+        if answer is not None:
+            s.sendto(answer, client)
+
+
+def relayed(query, real):
+    relay = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    relay.settimeout(2)
+    try:
         relay.sendto(query, (real, 53))
-        try:
-            s.sendto(relay.recvfrom(512)[0], client)
-        except socket.timeout:
-            pass
+        return relay.recvfrom(512)[0]
+    except socket.timeout:
+        return None
+    finally:
         relay.close()
 
 
+def late(args):
+    address, real, seconds = args[0], args[1], float(args[2])
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.bind((address, 53))
+    while True:
+        query, client = s.recvfrom(512)
+        answer = relayed(query, real)
+        if answer is not None:
+            threading.Timer(seconds, s.sendto, (answer, client)).start()
+
+
 if __name__ == "__main__":
-    {"silent": silent, "ready": ready, "forger": forger}[sys.argv[1]](sys.argv[2:])
+    {"silent": silent, "ready": ready, "forger": forger, "late": late}[sys.argv[1]](sys.argv[2:])

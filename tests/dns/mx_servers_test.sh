@@ -3,10 +3,10 @@
 #   mx_servers_test.sh PROGRAM [ARGS...]
 # In a mount namespace of its own, a private hosts file over /etc/hosts gives the test's
 # server names (the built-in root servers' among them) their loopback addresses; no file of
-# the machine changes. NSD serves the zones of zones/ on 127.53.0.1-6, small listeners that
-# never answer sit on .7 and .8, nothing listens on .9, a root on .10 sends forged answers
-# ahead of the real one (dns_peers.py). Everything started here is stopped
-# on every way out. Needs root (port 53 and the mount), nsd and python3.
+# the machine changes. NSD serves the zones of zones/ on 127.53.0.1-6; dns_peers.py gives a
+# listener that never answers on .7, roots that answer 6 s and 0.5 s late on .8 and .12, and
+# one on .10 that sends forged answers ahead of the real one; nothing listens on .9.
+# Everything started here is stopped on every way out. Needs root (port 53 and the mount), nsd and python3.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -42,9 +42,10 @@ trap 'exit 130' INT TERM
 127.53.0.5 ns.mail.example.test
 127.53.0.6 ns-err.example.test refused.dns-test
 127.53.0.7 silent.dns-test
-127.53.0.8 silent2.dns-test
+127.53.0.8 late.dns-test
 127.53.0.9 closed.dns-test
 127.53.0.10 forger.dns-test
+127.53.0.12 slow.dns-test
 HOSTS
 } >"$work/hosts"
 mount --bind "$work/hosts" /etc/hosts
@@ -88,14 +89,18 @@ start_nsd 127.53.0.4 domain example.test=example.test.zone plain.test=plain.test
 start_nsd 127.53.0.5 child mail.example.test=mail.example.test.zone
 start_nsd 127.53.0.6 refusing refusing.invalid=refusing.zone
 
-# Listeners that read every question and answer none; then the wait until each name server
+# The listeners of dns_peers.py; then the wait until each name server
 # answers its zone's SOA question.
-python3 "$here/dns_peers.py" silent 127.53.0.7 127.53.0.8 &
+python3 "$here/dns_peers.py" silent 127.53.0.7 &
+pids+=($!)
+python3 "$here/dns_peers.py" late 127.53.0.8 127.53.0.1 6 &
+pids+=($!)
+python3 "$here/dns_peers.py" late 127.53.0.12 127.53.0.1 0.5 &
 pids+=($!)
 python3 "$here/dns_peers.py" forger 127.53.0.10 127.53.0.11 127.53.0.1 &
 pids+=($!)
 python3 "$here/dns_peers.py" ready 127.53.0.1=. 127.53.0.2=. 127.53.0.3=test \
-  127.53.0.4=example.test 127.53.0.5=mail.example.test 127.53.0.6=refusing.invalid 127.53.0.10=. ||
+  127.53.0.4=example.test 127.53.0.5=mail.example.test 127.53.0.6=refusing.invalid 127.53.0.10=. 127.53.0.12=. ||
   { cat "$work"/*/nsd.log "$work"/*/stdout.log >&2 2>/dev/null; exit 1; }
 
 set +e
