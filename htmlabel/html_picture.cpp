@@ -1,12 +1,12 @@
 #include "htmlabel/html_picture.h"
 
-#include <fstream>
 #include <utility>
 
 #include "framework/exception.h"
 #include "htmlabel/declared_picture_size.h"
 #include "htmlabel/gif_frames.h"
 #include "htmlabel/picture_geometry.h"
+#include "trace/system/file_contents.h"
 
 namespace htmlabel {
 namespace {
@@ -85,14 +85,9 @@ void THTMLPicture::LoadFromBytes(std::span<const std::uint8_t> data) {
 }
 
 void THTMLPicture::LoadFromFile(const std::string& name) {
-  std::ifstream file(name, std::ios::binary);
-  if (!file) return;
-  file.seekg(0, std::ios::end);
-  const std::streamoff size = file.tellg();
-  if (size < 0 || static_cast<std::uint64_t>(size) > kMaxPictureFileBytes) return;
-  file.seekg(0, std::ios::beg);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  if (!bytes.empty() && !file.read(reinterpret_cast<char*>(bytes.data()), size)) return;
+  const std::optional<std::string> contents = trace::ReadFileContents(name, kMaxPictureFileBytes);
+  if (!contents) return;
+  const std::vector<std::uint8_t> bytes(contents->begin(), contents->end());
   try {
     LoadFromBytes(bytes);
   } catch (const fw::Exception&) {

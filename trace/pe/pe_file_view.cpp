@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 #include "trace/pe/file_bytes_space.h"
+#include "trace/system/file_contents.h"
 
 namespace trace {
 namespace {
@@ -17,24 +17,15 @@ constexpr uint64_t kMaxFileSize = 512u << 20;
 }  // namespace
 
 std::optional<PeFileView> PeFileView::Load(const std::string& path, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = "cannot open " + path;
+  FileReadError read_error = FileReadError::kNone;
+  const std::optional<std::string> contents = ReadFileContents(path, kMaxFileSize, &read_error);
+  if (!contents) {
+    error = read_error == FileReadError::kOpen       ? "cannot open " + path
+            : read_error == FileReadError::kTooLarge ? "file too large or unreadable: " + path
+                                                     : "cannot read " + path;
     return std::nullopt;
   }
-  file.seekg(0, std::ios::end);
-  const std::streamoff size = file.tellg();
-  if (size < 0 || static_cast<uint64_t>(size) > kMaxFileSize) {
-    error = "file too large or unreadable: " + path;
-    return std::nullopt;
-  }
-  file.seekg(0);
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (size > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), size)) {
-    error = "cannot read " + path;
-    return std::nullopt;
-  }
-  return FromBytes(bytes, path, error);
+  return FromBytes(std::vector<uint8_t>(contents->begin(), contents->end()), path, error);
 }
 
 std::optional<PeFileView> PeFileView::FromBytes(const std::vector<uint8_t>& file, std::string path,

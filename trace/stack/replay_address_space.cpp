@@ -4,12 +4,12 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "trace/pe/pe_image.h"
 #include "trace/stack/replay_image_fixups.h"
 #include "trace/symbols/disk_symbol_files.h"
 #include "trace/symbols/symbol_sources.h"
+#include "trace/system/file_contents.h"
 
 namespace trace {
 namespace {
@@ -41,23 +41,16 @@ bool SameModuleName(std::string_view file_name, std::string_view dll) {
 
 bool ReplayAddressSpace::AddModule(const std::string& path, std::optional<uint32_t> base,
                                    std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
+  FileReadError read_error = FileReadError::kNone;
+  const std::optional<std::string> bytes =
+      ReadFileContents(path, kMaxReplayModuleFile, &read_error);
+  if (!bytes) {
+    error = read_error == FileReadError::kOpen       ? "cannot open " + path
+            : read_error == FileReadError::kTooLarge ? path + ": file too large or unreadable"
+                                                     : "cannot read " + path;
     return false;
   }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0 || static_cast<uint64_t>(size) > kMaxReplayModuleFile) {
-    error = path + ": file too large or unreadable";
-    return false;
-  }
-  in.seekg(0);
-  std::vector<uint8_t> file(static_cast<size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(file.data()), size)) {
-    error = "cannot read " + path;
-    return false;
-  }
+  const std::vector<uint8_t> file(bytes->begin(), bytes->end());
   return AddModuleBytes(std::move(file), path, base, error);
 }
 

@@ -1,13 +1,14 @@
 #include "trace/symbols/disk_symbol_files.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "trace/pe/pe_resource.h"
 #include "trace/symbols/symbol_block_key.h"
+#include "trace/system/file_contents.h"
 
 namespace trace {
 namespace {
+
+// The largest symbol file read: far beyond any real map or block.
+constexpr uint64_t kMaxSymbolFileBytes = 256u << 20;
 
 class LoadedFile : public FileBytes {
  public:
@@ -26,15 +27,11 @@ std::optional<std::string> DiskSymbolFiles::ModuleResource(uint32_t module) cons
 }
 
 bool DiskSymbolFiles::Exists(const std::string& name) const {
-  return std::ifstream(name, std::ios::binary).good();
+  return FileReadable(name);
 }
 
 std::optional<std::string> DiskSymbolFiles::Load(const std::string& name) const {
-  std::ifstream file(name, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) return std::nullopt;
-  return bytes;
+  return ReadFileContents(name, kMaxSymbolFileBytes);
 }
 
 std::unique_ptr<FileBytes> DiskSymbolFiles::Map(const std::string& name) const {

@@ -2,6 +2,7 @@
 # Windows reads of the own process, the identifier key, system resources and the
 # per-thread message windows.
 target_sources(trace PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/file_contents.cpp
   ${CMAKE_CURRENT_LIST_DIR}/os_info.cpp
   ${CMAKE_CURRENT_LIST_DIR}/window_proc_thunk.cpp
 )
