@@ -5,7 +5,7 @@ set(PICTURES_DIR ${CMAKE_BINARY_DIR}/pictures)
 include_guard(GLOBAL)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-set(picture_names registration.bmp frames.gif tile.bmp images.bmp plain.gif)
+set(picture_names registration.bmp registration.bmp.frame frames.gif tile.bmp images.bmp plain.gif)
 set(picture_files)
 foreach(name ${picture_names})
   list(APPEND picture_files ${PICTURES_DIR}/${name})

@@ -2,6 +2,12 @@
 
 #include "framework/resource.h"
 
+#include <string>
+#include <string_view>
+
+#include "framework/exception.h"
+#include "trace/cipher/compressed_frame.h"
+
 namespace fw {
 
 TImage::TImage(TComponent* owner) : TGraphicControl(owner) {
@@ -18,6 +24,15 @@ bool TImage::SetProperty(std::string_view name, const PropertyValue& value) {
     const ResourceBytes bytes = FindResourceBytes(value.text.c_str());
     if (!bytes.data) return false;
     picture_.LoadFromBytes(bytes.data, bytes.size);
+    return true;
+  }
+  if (name == "Picture.CompressedResource" && value.kind == PropertyValue::Kind::kString) {
+    const ResourceBytes bytes = FindResourceBytes(value.text.c_str());
+    if (!bytes.data) return false;
+    const std::string picture = trace::UncompressString(
+        std::string_view(reinterpret_cast<const char*>(bytes.data), bytes.size));
+    if (picture.empty()) throw EReadError("Compressed picture damaged");
+    picture_.LoadFromBytes(reinterpret_cast<const std::uint8_t*>(picture.data()), picture.size());
     return true;
   }
   if (name == "Picture.Data" && value.kind == PropertyValue::Kind::kBinary) {

@@ -6,6 +6,9 @@
 Each NAME is one of the pictures below, written to OUTPUT_DIR/NAME:
 
   registration.bmp  the registration window's picture, 418 x 378, 24-bit
+  registration.bmp.frame  the same picture as the program stores it: in a
+                    compressed frame (a 12-byte header of length, CRC-32 and 0,
+                    little-endian, then a raw deflate stream)
   frames.gif        an animated GIF: a 60 x 40 screen, frame 1 red over all
                     of it, frame 2 green 20 x 10 at (30, 20), frame 3 blue
                     10 x 10 at (5, 5)
@@ -16,6 +19,7 @@ Each NAME is one of the pictures below, written to OUTPUT_DIR/NAME:
 """
 import struct
 import sys
+import zlib
 
 
 def bmp24(width, height, pixel):
@@ -33,6 +37,13 @@ def bmp24(width, height, pixel):
     header = struct.pack("<2sIHHI", b"BM", 54 + len(bits), 0, 0, 54)
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(bits), 3780, 3780, 0, 0)
     return header + info + bits
+
+
+def compressed_frame(data):
+    """The bytes in a compressed frame, at zlib's best compression."""
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    stream = packer.compress(data) + packer.flush()
+    return struct.pack("<III", len(data), zlib.crc32(data), 0) + stream
 
 
 def lzw(indices, min_code_size):
@@ -120,6 +131,7 @@ def images(x, y):
 
 PICTURES = {
     "registration.bmp": lambda: bmp24(418, 378, registration),
+    "registration.bmp.frame": lambda: compressed_frame(bmp24(418, 378, registration)),
     "frames.gif": lambda: gif(60, 40, [(0, 0, 0), (255, 0, 0), (0, 255, 0), (0, 0, 255)],
                               [(0, 0, 60, 40, 1), (30, 20, 20, 10, 2), (5, 5, 10, 10, 3)]),
     "tile.bmp": lambda: bmp24(7, 5, tile),
