@@ -2,11 +2,11 @@
 // memory or register form, group member and r/m choice, with its placeholders filled.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "trace/x86/x86_decoder.h"
 #include "trace/x86/x86_tables.h"
@@ -63,8 +63,11 @@ class MnemonicRecords {
     return (((static_cast<size_t>(table) * 256 + op) * 8 + prefixes) * 2 + form) * 8 + reg;
   }
 
-  std::array<uint16_t, 2 * 256 * 8 * 2 * 8> slots_{};  // record number << 4 | length, 0 none
-  std::string pool_;                                   // the records
+  static constexpr size_t kSlots = 2 * 256 * 8 * 2 * 8;
+  // Record number << 4 | length, 0 none. In the heap: as a member array the 128 KB would
+  // sit in the program file, the string's initial state making the whole object data.
+  std::vector<uint16_t> slots_ = std::vector<uint16_t>(kSlots);
+  std::string pool_;  // the records
 };
 
 }  // namespace trace
