@@ -19,7 +19,6 @@ inline constexpr uint16_t kDnsPort = 53;
 struct DnsPeer {
   uint32_t address = 0;
   uint16_t port = 0;
-  bool operator==(const DnsPeer&) const = default;
 };
 
 // One query's UDP socket, bound to any address and port; closed when destroyed.
