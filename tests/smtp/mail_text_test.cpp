@@ -39,29 +39,6 @@ TEST(MailText, DateLineWithOffset) {
   EXPECT_EQ(MailDateLine(date), "Date: Sun, 31 Jan 2027 00:05:00 +0000\r\n");
 }
 
-TEST(MailText, HeaderAndMimeBlocks) {
-  const MailDate date{2026, 12, 9, 3, 12, 34, 56, 60};
-  EXPECT_EQ(MailHeaderText("Desk <d@x.org>", "me@y.org", "Hi there", date),
-            "TO: Desk <d@x.org>\r\nFROM: <me@y.org>\r\nSUBJECT: =?ISO-8859-1?Q?Hi=20there?=\r\n"
-            "Date: Wed, 09 Dec 2026 12:34:56 +0100\r\n");
-  const std::string b(kMailBoundary);
-  EXPECT_EQ(b.find('"'), std::string::npos);
-  EXPECT_TRUE(b.ends_with(" SMTP Boundary"));
-  EXPECT_EQ(MimeHeaderBlock(),
-            "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"" + b +
-                "\"\r\n\r\nThis is a multi-part message in MIME format.\r\n\r\n--" + b +
-                "\r\n\r\n");
-  EXPECT_EQ(AttachmentPartHeader("r.txt"),
-            "--" + b +
-                "\r\nContent-Type: application/octet-stream; name=\"r.txt\"\r\n"
-                "Content-Transfer-Encoding: base64\r\n"
-                "Content-Disposition: attachment; filename=\"r.txt\"\r\n\r\n");
-  EXPECT_EQ(MimeClosingLine(), "--" + b + "--\r\n");
-  EXPECT_EQ(PathFileName("C:\\logs\\bugreport.txt"), "bugreport.txt");
-  EXPECT_EQ(PathFileName("Z:/tmp/a b.txt"), "a b.txt");
-  EXPECT_EQ(PathFileName("plain"), "plain");
-}
-
 // Every line that begins with a period gets a second one, also the first line and a line of
 // a period alone, twice in a row; line ends become CR LF.
 TEST(MailText, TransparentBody) {
