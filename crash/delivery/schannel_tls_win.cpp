@@ -130,6 +130,8 @@ bool SchannelTls::Send(std::string_view bytes) {
 int SchannelTls::Receive(char* buffer, size_t capacity, int timeout_ms) {
   const DWORD deadline = GetTickCount() + static_cast<DWORD>(timeout_ms);
   while (plain_.empty()) {
+    // Records that carry no data (or a server that sends only those) end at the deadline too.
+    if (Remaining(deadline) == 0) return -1;
     if (incoming_.empty() && !ReceiveMore(deadline)) return -1;
     SecBuffer buffers[4] = {
         {static_cast<ULONG>(incoming_.size()), SECBUFFER_DATA, incoming_.data()},
