@@ -75,6 +75,24 @@ TEST_F(SendReportSmtp, ThroughTheServerWithAuthLoginAndTheFileAttached) {
   EXPECT_TRUE(Has(*message, "c2F2ZWQgcmVwb3J0cw==")) << *message;  // "saved reports"
 }
 
+TEST_F(SendReportSmtp, TheFileSavedAsSetupTxtIsTheOneAttached) {
+  const std::string setup = "\"" + folder_ + "setup.exe\"";
+  ASSERT_TRUE(CopyFileA((delivery_test::ProgramFolder() + "sendreport.exe").c_str(),
+                        (folder_ + "setup.exe").c_str(), FALSE));
+  auto run = RunProgram(setup + " --save %appname%.txt report.txt", folder_);
+  ASSERT_EQ(run.exit_code, 0u) << run.output;
+  run = RunProgram(setup + " --to bugs@example.org --ways server --server 127.0.0.1 --port " +
+                       Port("accept") + " --attach %AppName%.txt report.txt",
+                   folder_);
+  EXPECT_EQ(run.exit_code, 0u) << run.output;
+  EXPECT_TRUE(Has(run.output, "mail: attaching " + folder_ + "setup.txt\n")) << run.output;
+  // The report as saved, CR LF CR LF after it, in Base64.
+  const auto message = ReadFileBytes(ServersFolder() + "spool\\accept\\1.eml");
+  ASSERT_TRUE(message);
+  EXPECT_TRUE(Has(*message, "setup.txt")) << *message;
+  EXPECT_TRUE(Has(*message, "ZGF0ZS90aW1lIDogbm93DQplbmQNCg0K")) << *message;
+}
+
 TEST_F(SendReportSmtp, ARefusedRecipientGoesOnToMailtoAndABadPasswordFails) {
   RegistryValue handler(HKEY_CLASSES_ROOT, delivery_test::kMailtoCommandKey, "",
                         "\"" + delivery_test::RecorderPath() + "\" %1");
