@@ -73,5 +73,26 @@ TEST(MapiSend, WinesMapiHandsTheMailToXdgEmail) {
   EXPECT_EQ(*received, "mailto:?subject=Bug%20report&cc=&bcc=&body=line%201%0D%0Aline%202\n");
 }
 
+TEST(MapiSend, ATopmostOwnerStaysTopmostAfterMapiButNotAfterMailto) {
+  const HWND owner = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 0, 0,
+                                     50, 50, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(owner, nullptr);
+  const auto topmost = [&] { return (GetWindowLongA(owner, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+  ASSERT_TRUE(topmost());
+  RegistryValue mapi(HKEY_LOCAL_MACHINE, kMessagingKey, "MAPI", "1");
+  MapiSend("bugs@x.example", "s", "b", "", owner, true);
+  EXPECT_TRUE(topmost());
+
+  RegistryValue handler(HKEY_CLASSES_ROOT, delivery_test::kMailtoCommandKey, "",
+                        "\"" + delivery_test::RecorderPath() + "\" %1");
+  const std::string log = delivery_test::FreshRecorderLog();
+  CrashSettings record;
+  record.SendDirectSmtp = record.SendViaMapi = false;
+  EXPECT_EQ(MailAction(MakeActiveSettings(record), "b", owner, false), MailResult::Sent);
+  EXPECT_FALSE(topmost());
+  EXPECT_TRUE(delivery_test::WaitForFile(log, 30000));
+  DestroyWindow(owner);
+}
+
 }  // namespace
 }  // namespace crash
