@@ -16,6 +16,7 @@
 
 namespace {
 
+using test_support::ProgramPath;
 using test_support::ProgramRun;
 using test_support::ReadAll;
 using test_support::Start;
