@@ -1,7 +1,6 @@
 #include "crash/box/box_layout.h"
 
 #include <algorithm>
-#include <string_view>
 
 namespace crash {
 
@@ -13,7 +12,9 @@ constexpr int kButtonHeight = 22;
 constexpr int kBigIconRoom = 40;
 constexpr int kLowMessage = 26;  // a message lower than this is centred beside the big icon
 
-std::string_view Caption(const CrashSettings& settings, int action) {
+}  // namespace
+
+std::string_view BoxCaption(const CrashSettings& settings, int action) {
   switch (action) {
     case 0:
       return settings.MailCaption;
@@ -32,8 +33,6 @@ std::string_view Caption(const CrashSettings& settings, int action) {
   }
 }
 
-}  // namespace
-
 CrashSettings BoxSettings(const CrashSettings& settings) {
   CrashSettings adjusted = settings;
   if (adjusted.ShowDetailsInitially) adjusted.ShowCaption = "";
@@ -46,7 +45,7 @@ BoxLayout LayOutBox(const CrashSettings& raw, const BoxFacts& facts,
   BoxLayout layout;
   std::array<bool, kBoxButtons> present{};
   for (int i = 0; i < kBoxButtons; ++i)
-    present[i] = !Caption(settings, i).empty();
+    present[i] = !BoxCaption(settings, i).empty();
 
   // The focused button.
   layout.focused = settings.FocusedButton;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <string_view>
 
 #include "crash/crash_settings.h"
 
@@ -99,6 +100,9 @@ struct BoxLayout {
   int left = 0;               // the window's position: centred as if W' x full height
   int top = 0;
 };
+
+// A button's caption by action code (0 mail ... 6 close).
+std::string_view BoxCaption(const CrashSettings& settings, int action);
 
 // The settings after the box's first step: with ShowDetailsInitially the show button is
 // never made.

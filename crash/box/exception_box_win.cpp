@@ -60,25 +60,6 @@ std::span<const uint8_t> BitmapResource(const std::string& name) {
   return {};
 }
 
-std::string_view CaptionOf(const CrashSettings& settings, int action) {
-  switch (action) {
-    case kMail:
-      return settings.MailCaption;
-    case kSave:
-      return settings.SaveCaption;
-    case kPrint:
-      return settings.PrintCaption;
-    case kShow:
-      return settings.ShowCaption;
-    case kContinue:
-      return settings.ContinueCaption;
-    case kRestart:
-      return settings.RestartCaption;
-    default:
-      return settings.CloseCaption;
-  }
-}
-
 // The executable's file name without its folder.
 std::string ApplicationName() {
   char path[MAX_PATH] = "";
@@ -107,22 +88,6 @@ std::string WithCrLf(const std::string& text) {
   return out;
 }
 
-// Measures the message with the system's word wrapping in the memory context's font.
-class DrawTextMeasure : public MessageMeasure {
- public:
-  DrawTextMeasure(HDC dc, const std::string& text) : dc_(dc), text_(text) {}
-  BoxSize Wrapped(int width) const override {
-    RECT rect{0, 0, width, 0};
-    DrawTextA(dc_, text_.c_str(), static_cast<int>(text_.size()), &rect,
-              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    return {static_cast<int>(rect.right - rect.left), static_cast<int>(rect.bottom - rect.top)};
-  }
-
- private:
-  HDC dc_;
-  const std::string& text_;
-};
-
 // COLORREF of a system colour.
 uint32_t System(int index) {
   return static_cast<uint32_t>(GetSysColor(index));
@@ -142,11 +107,6 @@ TExceptionBox::TExceptionBox(const ActiveSettings& settings, bool frozen, bool c
       settings_(settings) {
   // 1. With the report shown at once there is no show button.
   box_settings_ = BoxSettings(settings);
-  const uint64_t now = SecondsNow();
-  BoxFacts facts;
-  facts.can_continue = can_continue;
-  facts.auto_close_holds = ReporterHistory().RuleHolds(settings.AutoClose, now);
-  facts.auto_restart_holds = ReporterHistory().RuleHolds(settings.AutoRestart, now);
 
   // 3. The class; it may exist already.
   const HMODULE module = ReporterModule();
@@ -163,7 +123,7 @@ TExceptionBox::TExceptionBox(const ActiveSettings& settings, bool frozen, bool c
   std::string title(settings.BoxTitle);
   trace::ReplaceAll(title, "%appname%", ApplicationName(), true, false);
 
-  // 6. (first, for the system-menu decision's measure) fonts and memory context.
+  // 6. The fonts and the memory context, before the window: its size needs their measures.
   message_font_ =
       CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
   report_font_ =
@@ -177,25 +137,17 @@ TExceptionBox::TExceptionBox(const ActiveSettings& settings, bool frozen, bool c
   message_ = std::string(frozen ? settings.FrozenText : settings.ExceptionText);
   trace::ReplaceAll(message_, "%exceptMsg%", ExceptionMessageOf(exception) + ".", true, false);
 
-  // 8. The captions' widths.
+  // 8, 10. The captions' widths; the big icon.
   for (int i = 0; i < kBoxButtons; ++i) {
-    Button& button = buttons_[i];
-    button.caption = std::string(CaptionOf(box_settings_, i));
-    SIZE size{};
-    if (!button.caption.empty()) {
-      GetTextExtentPoint32A(memory_dc_, button.caption.c_str(),
-                            static_cast<int>(button.caption.size()), &size);
-    }
-    button.caption_width = size.cx;
-    facts.caption_widths[i] = size.cx;
+    buttons_[i].caption = std::string(BoxCaption(box_settings_, i));
   }
-
-  // 10. The big icon.
   big_icon_ = LoadBoxIcon("ktiBigIcon", 32);
-  facts.big_icon = big_icon_ != nullptr;
-  facts.caption_height = GetSystemMetrics(SM_CYCAPTION);
-  facts.screen_width = GetSystemMetrics(SM_CXSCREEN);
-  facts.screen_height = GetSystemMetrics(SM_CYSCREEN);
+  BoxFacts facts = MeasureBoxFacts(box_settings_, memory_dc_, can_continue, big_icon_ != nullptr);
+  for (int i = 0; i < kBoxButtons; ++i)
+    buttons_[i].caption_width = facts.caption_widths[i];
+  const uint64_t now = SecondsNow();
+  facts.auto_close_holds = ReporterHistory().RuleHolds(settings.AutoClose, now);
+  facts.auto_restart_holds = ReporterHistory().RuleHolds(settings.AutoRestart, now);
 
   // 2, 9, 11-18: the arrangement.
   layout_ = LayOutBox(box_settings_, facts, DrawTextMeasure(memory_dc_, message_));

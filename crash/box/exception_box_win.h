@@ -13,6 +13,7 @@
 #include <string>
 
 #include "crash/box/box_layout.h"
+#include "crash/box/box_measure_win.h"
 #include "crash/box/box_painting.h"
 #include "crash/crash_settings.h"
 #include "crash/reported_exception.h"

@@ -176,17 +176,6 @@ TEST(BoxLayout, LongMessageWrapsAndWidensOnlyToItsMeasuredWidth) {
   EXPECT_EQ(wide_message.asked, layout.width - 126);
 }
 
-TEST(BoxLayout, ShowButtonGrowsTheWindowAndMovesTheExits) {
-  CrashSettings later;
-  later.ShowDetailsInitially = false;
-  const BoxLayout layout = LayOutBox(later, Facts(), FakeMessage(100));
-  const ShowGrowth growth = GrowForReport(layout, layout.width);
-  EXPECT_EQ(growth.width, 538);
-  EXPECT_EQ(growth.shift, 200);
-  EXPECT_EQ(growth.height, layout.full_height);
-  EXPECT_EQ(GrowForReport(layout, 600).shift, 0);
-}
-
 TEST(BoxLayout, BigIconTakesItsRoomAndCentresAShortMessage) {
   BoxFacts facts = Facts();
   facts.big_icon = true;
