@@ -46,9 +46,10 @@ bool AnyLineText(std::string_view reply, Visit visit) {
 }  // namespace
 
 void SmtpReplyReader::BeginReply() {
-  state_ = ReplyState::Incomplete;
+  state_ = overflowed_ ? ReplyState::Malformed : ReplyState::Incomplete;
   reply_.clear();
   partial_.clear();
+  if (overflowed_) return;
   std::string rest;
   rest.swap(pending_);
   if (!rest.empty()) Take(rest);
@@ -56,8 +57,7 @@ void SmtpReplyReader::BeginReply() {
 
 ReplyState SmtpReplyReader::Take(std::string_view bytes) {
   if (state_ == ReplyState::Complete) {
-    if (pending_.size() + bytes.size() > kMaxReply) return state_ = ReplyState::Malformed;
-    pending_ += bytes;
+    KeepPending(bytes);
     return state_;
   }
   while (state_ == ReplyState::Incomplete && !bytes.empty()) {
@@ -73,11 +73,19 @@ ReplyState SmtpReplyReader::Take(std::string_view bytes) {
     line.swap(partial_);
     state_ = TakeLine(line);
   }
-  if (state_ == ReplyState::Complete && !bytes.empty()) {
-    if (bytes.size() > kMaxReply) return state_ = ReplyState::Malformed;
-    pending_.assign(bytes);
-  }
+  if (state_ == ReplyState::Complete) KeepPending(bytes);
   return state_;
+}
+
+void SmtpReplyReader::KeepPending(std::string_view bytes) {
+  if (overflowed_ || pending_.size() + bytes.size() > kMaxReply) {
+    // More than a server that waits for each command sends: the replies after this one
+    // can't be trusted.
+    overflowed_ = true;
+    pending_.clear();
+    return;
+  }
+  pending_ += bytes;
 }
 
 ReplyState SmtpReplyReader::TakeLine(std::string_view line) {

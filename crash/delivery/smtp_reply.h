@@ -20,7 +20,8 @@ class SmtpReplyReader {
 
   // Starts the next reply with the bytes that came after the last complete one.
   void BeginReply();
-  // Takes received bytes; bytes after a complete reply wait for the next one.
+  // Takes received bytes; bytes after a complete reply wait for the next one (more than
+  // kMaxReply of them make every later reply malformed).
   ReplyState Take(std::string_view bytes);
   // Where the current reply stands.
   ReplyState state() const { return state_; }
@@ -33,11 +34,13 @@ class SmtpReplyReader {
 
  private:
   ReplyState TakeLine(std::string_view line);
+  void KeepPending(std::string_view bytes);
 
   ReplyState state_ = ReplyState::Incomplete;
   std::string reply_;    // the reply's complete lines
   std::string partial_;  // the line being received
   std::string pending_;  // bytes after a complete reply
+  bool overflowed_ = false;
 };
 
 // The capability scan of a reply to EHLO: true when a line of the form "AUTH LOGIN ..." or

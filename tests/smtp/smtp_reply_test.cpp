@@ -48,6 +48,14 @@ TEST(SmtpReply, BytesAfterAReplyStartTheNext) {
   reader.BeginReply();
   EXPECT_EQ(reader.state(), ReplyState::Incomplete);
   EXPECT_EQ(reader.text(), "");
+  // Found by the fuzzer: a reply is complete whatever follows it, and more than a reply's
+  // limit after it leaves nothing to trust.
+  const std::string flood(SmtpReplyReader::kMaxReply + 1, '2');
+  EXPECT_EQ(reader.Take("250 ok\r\n" + flood), ReplyState::Complete);
+  EXPECT_TRUE(reader.Is("250"));
+  reader.BeginReply();
+  EXPECT_EQ(reader.state(), ReplyState::Malformed);
+  EXPECT_EQ(reader.Take("250 ok\r\n"), ReplyState::Malformed);
 }
 
 TEST(SmtpReply, BadCodesAndHugeRepliesAreMalformed) {
