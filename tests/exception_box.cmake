@@ -10,7 +10,7 @@ add_unit_test_program(box_tests
 if(WIN32)
   # Window programs that crash, one a settings variant, and the test that drives their boxes.
   set(box_programs)
-  foreach(variant default countdown later no_exits plain save)
+  foreach(variant default countdown later no_exits plain save frozen)
     add_executable(box_${variant} WIN32 box/programs/box_program_win.cpp)
     target_link_libraries(box_${variant} PRIVATE framework)
     crash_reporter(box_${variant} SETTINGS

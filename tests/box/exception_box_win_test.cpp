@@ -400,9 +400,20 @@ TEST_F(ExceptionBox, NotContinuableFaultDisablesContinueAndEscapeTerminates) {
   EXPECT_EQ(Log().find("continued"), std::string::npos);
 }
 
-TEST_F(ExceptionBox, TheFrozenProgramsAnswerClosesTheBox) {
+TEST_F(ExceptionBox, TheWatchdogsClosingMessageClosesTheBox) {
   Open("default", "handler");
   PostMessageA(box_, WM_NULL, 777, 777);
+  EXPECT_EQ(ExitCode(), kContinuedExit);
+}
+
+TEST_F(ExceptionBox, FrozenProgramsBoxClosesWhenItAnswersAgain) {
+  Open("frozen", "freeze");
+  EXPECT_NE(driver::FindChildWindow(box_, "The application seems to be unable to respond."),
+            nullptr);
+  SaveScreenshot(CaptureWindow(box_), "frozen");
+  for (int i = 0; i < 400 && IsWindow(box_); ++i)
+    Sleep(25);
+  EXPECT_FALSE(IsWindow(box_)) << "the box did not close by itself";
   EXPECT_EQ(ExitCode(), kContinuedExit);
 }
 

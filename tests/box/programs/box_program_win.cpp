@@ -6,6 +6,9 @@
 //
 //   handler    an exception escapes an event handler (the program may go on)
 //   fault      an access violation on the main thread outside guarded code (it may not)
+//   freeze     the main thread takes its messages, stops taking them for 6 s (long enough
+//              for the watchdog of a program built with AntiFreezeTimeout), then takes
+//              them again for 3 s
 //   heap_busy  as handler, while another thread allocates and frees without pause; the
 //              log says whether it still runs after the box
 #include <windows.h>
@@ -46,6 +49,17 @@ DWORD WINAPI HeapBusy(void*) {
   }
 }
 
+// Takes the thread's messages for the time given.
+void Pump(DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageA(&message);
+    Sleep(5);
+  }
+}
+
 __attribute__((noinline)) void Throw() {
   throw fw::Exception("The box test's failure");
 }
@@ -64,6 +78,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   if (scenario == "fault") {
     *g_null = 1;
+  } else if (scenario == "freeze") {
+    Pump(500);
+    Sleep(6000);
+    Pump(3000);
   } else if (scenario == "handler" || scenario == "heap_busy") {
     if (scenario == "heap_busy") {
       CreateThread(nullptr, 0, HeapBusy, nullptr, 0, nullptr);
