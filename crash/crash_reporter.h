@@ -46,7 +46,7 @@ struct ShownReport {
   std::string message;  // ExceptionText (FrozenText) with %exceptMsg% replaced
   std::string report;   // the bug report; empty for a class that gets none
   const ReportedException* exception = nullptr;  // as reported, or none
-  uint32_t address = 0;                           // where it was raised, or 0
+  uint32_t address = 0;                          // where it was raised, or 0
 };
 
 // Stands in for the exception box (crash/box/exception_box_win.h), which a window program

@@ -10,8 +10,8 @@
 #include <optional>
 #include <span>
 
-#include "crash/delivery/report_actions_win.h"
 #include "crash/box/exception_box_win.h"
+#include "crash/delivery/report_actions_win.h"
 #include "crash/exception_request.h"
 #include "crash/report/compose_report_win.h"
 #include "crash/report/disassembly_section_win.h"
