@@ -383,6 +383,14 @@ TEST_F(SmtpSend, OtherOutcomes) {
   EXPECT_FALSE(SendMail(mail));
   mail.server = "no-such-host.invalid";
   EXPECT_FALSE(SendMail(mail));
+  // No server: the recipient domain's exchanger, here from a root that never answers.
+  g_log.clear();
+  mail.server = "";
+  mail.root_servers = {"127.83.0.1"};
+  EXPECT_FALSE(SendMail(mail));
+  EXPECT_NE(Log().find("smtp: no mail exchanger for Bug Desk <desk@example.org>\n"),
+            std::string::npos)
+      << Log();
 }
 
 }  // namespace
