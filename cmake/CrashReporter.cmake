@@ -1,7 +1,7 @@
 # The crash reporter for a Win32 program:
 #
 #   include(<this folder>/CrashReporter.cmake)
-#   crash_reporter(<target> [SETTINGS <source>])
+#   crash_reporter(<target> [SETTINGS <source>] [NO_BOX_PICTURES])
 #
 # links the reporter into <target>, starts it before the program's own code, exports
 # kivTraceProcess by its plain name and embeds the program's symbol block. <source>
@@ -43,20 +43,23 @@ if(NOT TARGET crash_box_pictures)
 endif()
 
 function(crash_reporter target)
-  cmake_parse_arguments(ARG "" "SETTINGS" "" ${ARGN})
+  cmake_parse_arguments(ARG "NO_BOX_PICTURES" "SETTINGS" "" ${ARGN})
   if(NOT ARG_SETTINGS)
     set(ARG_SETTINGS ${CRASH_REPORTER_ROOT}/crash/default_crash_settings.cpp)
   endif()
   target_sources(${target} PRIVATE ${CRASH_REPORTER_ROOT}/crash/win/reporter_startup_win.cpp
                                    ${ARG_SETTINGS})
   target_link_libraries(${target} PRIVATE crash)
-  # The box's pictures as resources of the program.
-  set(box_rc ${CRASH_REPORTER_ROOT}/resources/box/box_pictures.rc)
-  get_property(box_picture_files GLOBAL PROPERTY CRASH_BOX_PICTURE_FILES)
-  target_sources(${target} PRIVATE ${box_rc})
-  target_include_directories(${target} PRIVATE ${CRASH_BOX_PICTURES_DIR})
-  set_property(SOURCE ${box_rc} APPEND PROPERTY OBJECT_DEPENDS ${box_picture_files})
-  add_dependencies(${target} crash_box_pictures)
+  # The box's pictures as resources of the program (NO_BOX_PICTURES: a program that brings
+  # its own, or none).
+  if(NOT ARG_NO_BOX_PICTURES)
+    set(box_rc ${CRASH_REPORTER_ROOT}/resources/box/box_pictures.rc)
+    get_property(box_picture_files GLOBAL PROPERTY CRASH_BOX_PICTURE_FILES)
+    target_sources(${target} PRIVATE ${box_rc})
+    target_include_directories(${target} PRIVATE ${CRASH_BOX_PICTURES_DIR})
+    set_property(SOURCE ${box_rc} APPEND PROPERTY OBJECT_DEPENDS ${box_picture_files})
+    add_dependencies(${target} crash_box_pictures)
+  endif()
   # No compiler run-time libraries beside the program.
   target_link_options(${target} PRIVATE -static)
   # kivTraceProcess is exported as it is spelled, without its stdcall decoration.

@@ -126,14 +126,14 @@ void ClearClipboard() {
 
 // The layout the box should have, from this process's measurements of the same texts.
 crash::BoxLayout ExpectedLayout(const crash::CrashSettings& raw, bool can_continue,
-                                const std::string& message) {
+                                const std::string& message, bool big_icon = true) {
   const crash::CrashSettings settings = crash::BoxSettings(raw);
   HDC dc = CreateCompatibleDC(nullptr);
   HFONT font =
       CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
   HGDIOBJ old = SelectObject(dc, font);
   const crash::BoxLayout layout =
-      crash::LayOutBox(settings, crash::MeasureBoxFacts(settings, dc, can_continue, true),
+      crash::LayOutBox(settings, crash::MeasureBoxFacts(settings, dc, can_continue, big_icon),
                        crash::DrawTextMeasure(dc, message));
   SelectObject(dc, old);
   DeleteObject(font);
@@ -352,6 +352,35 @@ TEST_F(ExceptionBox, LooksOnTheScreen) {
   const Capture after = CaptureWindow(box_);
   SaveScreenshot(after, "default_tabbed");
   EXPECT_NE(after.Client(terminate.x + 1, terminate.y + 1), dark);
+  driver::PressButton(Button("continue"));
+  EXPECT_EQ(ExitCode(), kContinuedExit);
+}
+
+TEST_F(ExceptionBox, BitmapPicturesBlendAndMissingOnesAreLeftOut) {
+  Open("bitmaps", "handler");
+  ExpectLayout(ExpectedLayout(Variant("bitmaps"), true, kMessage, false));
+  EXPECT_EQ(ChildRect(driver::FindChildWindow(box_, kMessage)).x, 11) << "no big icon's room";
+  const Capture capture = CaptureWindow(box_);
+  SaveScreenshot(capture, "bitmaps");
+  const crash::BoxRect go_on = ChildRect(Button("continue"));
+  const crash::BoxRect mail = ChildRect(Button("mail bug report"));
+  const crash::BoxRect terminate = ChildRect(Button("terminate"));
+  const uint32_t back =
+      crash::UnfocusedLook(GetSysColor(COLOR_BTNFACE), BitsPerPixel(), false).background;
+  // Opaque pixels as they are; a clear black one weighs 1 of 256 against the background.
+  EXPECT_EQ(capture.Client(go_on.x + 3 + 5, go_on.y + 3 + 8), 0x3E9E2Eu);
+  EXPECT_EQ(capture.Client(mail.x + 3 + 0, mail.y + 3 + 3), 0x202020u);
+  uint32_t clear = 0;
+  for (int shift = 0; shift <= 16; shift += 8)
+    clear |= ((back >> shift & 0xFF) * 255 >> 8) << shift;
+  EXPECT_EQ(capture.Client(go_on.x + 3, go_on.y + 3), clear);
+  // No picture for terminate: its background only.
+  for (int y = 3; y < 19; ++y) {
+    for (int x = 3; x < 19; ++x) {
+      ASSERT_EQ(capture.Client(terminate.x + x, terminate.y + y), GetSysColor(COLOR_3DDKSHADOW))
+          << x << "," << y;
+    }
+  }
   driver::PressButton(Button("continue"));
   EXPECT_EQ(ExitCode(), kContinuedExit);
 }
