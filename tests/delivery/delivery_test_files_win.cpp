@@ -142,12 +142,27 @@ RunResult RunProgram(const std::string& command_line, const std::string& folder)
                      folder.empty() ? nullptr : folder.c_str(), &startup, &process);
   CloseHandle(write_end);
   if (started) {
+    // Read while it runs, at most two minutes; a program that hangs is ended.
+    const DWORD start = GetTickCount();
     char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0)
-      for (DWORD i = 0; i < got; ++i)
-        if (buffer[i] != '\r') result.output += buffer[i];
-    WaitForSingleObject(process.hProcess, 120000);
+    for (;;) {
+      DWORD available = 0, got = 0;
+      const bool alive = WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+      if (!PeekNamedPipe(read_end, nullptr, 0, nullptr, &available, nullptr)) break;
+      if (available > 0 && ReadFile(read_end, buffer, sizeof buffer, &got, nullptr)) {
+        for (DWORD i = 0; i < got; ++i)
+          if (buffer[i] != '\r') result.output += buffer[i];
+        continue;
+      }
+      if (!alive) break;
+      if (GetTickCount() - start > 120000) {
+        TerminateProcess(process.hProcess, 0xDEAD);
+        result.output += "(ended after two minutes)\n";
+        break;
+      }
+      Sleep(10);
+    }
+    WaitForSingleObject(process.hProcess, 5000);
     GetExitCodeProcess(process.hProcess, &result.exit_code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

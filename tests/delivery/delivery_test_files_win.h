@@ -44,8 +44,8 @@ class RegistryValue {
   std::optional<std::string> before_;
 };
 
-// Runs a command line in a folder and waits for its end; the exit code and what it wrote
-// to its standard output (CR LF read as LF).
+// Runs a command line in a folder and waits for its end (ending it after two minutes); the
+// exit code and what it wrote to its standard output (CR LF read as LF).
 struct RunResult {
   DWORD exit_code = 0xFFFFFFFF;
   std::string output;

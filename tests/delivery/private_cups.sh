@@ -27,6 +27,7 @@ TempDir $dir/tmp
 AccessLog $dir/log/access_log
 ErrorLog $dir/log/error_log
 PageLog $dir/log/page_log
+Printcap $dir/printcap
 ServerBin /usr/lib/cups
 DataDir /usr/share/cups
 FileDevice Yes
@@ -53,10 +54,12 @@ CONF
   export CUPS_SERVER=127.0.0.1:$port
   local i
   for i in $(seq 1 100); do
-    lpstat -r >/dev/null 2>&1 && break
+    # lpstat -r exits 0 either way; its text tells.
+    [ "$(lpstat -r 2>/dev/null)" = "scheduler is running" ] && break
     kill -0 "$_cups_pid" 2>/dev/null || { cat "$dir/log/cupsd.out" "$dir/log/error_log" 2>/dev/null; return 1; }
     sleep 0.1
   done
+  [ "$(lpstat -r 2>/dev/null)" = "scheduler is running" ] || { echo "cupsd did not answer"; return 1; }
   CUPS_OUTPUT=$dir/out/job.ps
   lpadmin -p velmo_pdf -E -v "file://$CUPS_OUTPUT" -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
     -o printer-error-policy=abort-job && lpadmin -d velmo_pdf
