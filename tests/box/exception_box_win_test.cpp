@@ -141,6 +141,23 @@ crash::BoxLayout ExpectedLayout(const crash::CrashSettings& raw, bool can_contin
   return layout;
 }
 
+BOOL CALLBACK NotePendingPaint(HWND child, LPARAM pending) {
+  if (GetUpdateRect(child, nullptr, FALSE)) *reinterpret_cast<bool*>(pending) = true;
+  return TRUE;
+}
+
+// Waits (at most 3 s) until neither the window nor a child of it has a part left to
+// paint, then gives the painting time to reach the screen.
+void WaitUntilPainted(HWND window) {
+  for (int i = 0; i < 150; ++i) {
+    bool pending = GetUpdateRect(window, nullptr, FALSE) != FALSE;
+    EnumChildWindows(window, NotePendingPaint, reinterpret_cast<LPARAM>(&pending));
+    if (!pending) break;
+    Sleep(20);
+  }
+  Sleep(150);
+}
+
 // The window as the screen shows it, pixel by pixel (0x00RRGGBB, top row first).
 struct Capture {
   int width = 0;
@@ -229,7 +246,7 @@ class ExceptionBox : public ::testing::Test {
     // The box shows before its focus arrives.
     for (int i = 0; i < 100 && !driver::FocusedWindow(box_); ++i)
       Sleep(20);
-    Sleep(150);
+    WaitUntilPainted(box_);
   }
 
   // The program's exit code, or ~0 when it did not end in time.
@@ -404,11 +421,17 @@ TEST_F(ExceptionBox, NotContinuableFaultDisablesContinueAndEscapeTerminates) {
 
   // The disabled look: the face lightened by 8, the caption white and dark-shadowed,
   // the no-entry sign's red and white.
-  const Capture capture = CaptureWindow(box_);
-  SaveScreenshot(capture, "fault");
   const crash::BoxRect r = ChildRect(go_on);
-  EXPECT_EQ(capture.Client(r.x + 1, r.y + 1),
-            crash::UnfocusedLook(GetSysColor(COLOR_BTNFACE), BitsPerPixel(), true).background);
+  const uint32_t face =
+      crash::UnfocusedLook(GetSysColor(COLOR_BTNFACE), BitsPerPixel(), true).background;
+  // On a busy machine the button may reach the screen a little later than its box.
+  Capture capture = CaptureWindow(box_);
+  for (int i = 0; i < 40 && capture.Client(r.x + 1, r.y + 1) != face; ++i) {
+    Sleep(50);
+    capture = CaptureWindow(box_);
+  }
+  SaveScreenshot(capture, "fault");
+  EXPECT_EQ(capture.Client(r.x + 1, r.y + 1), face);
   int white = 0;
   int shadow = 0;
   for (int y = 4; y < 19; ++y) {
