@@ -604,4 +604,37 @@ TEST_F(ExceptionBox, SaveWritesTheReportAndRemovesItsButton) {
   DeleteFileA(kFile);
 }
 
+// The mail button runs the mail action with the box as owner: with no way that delivers,
+// its failure message shows, titled with the mail caption, and the box stays.
+TEST_F(ExceptionBox, MailThatFailsSaysSoAndTheBoxStays) {
+  Open("save", "handler");
+  driver::PressButton(Button("mail bug report"));
+  const DWORD process = program_.id();
+  HWND message = nullptr;
+  for (int i = 0; i < 400 && !message; ++i) {
+    message = FindWindowWhere(nullptr, [&](HWND window) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      return owner == process && IsWindowVisible(window) && OfClass(window, "#32770");
+    });
+    if (!message) Sleep(25);
+  }
+  ASSERT_NE(message, nullptr) << "no message box";
+  EXPECT_EQ(driver::WindowText(message), "mail bug report");
+  EXPECT_EQ(GetWindow(message, GW_OWNER), box_);
+  EXPECT_NE(FindWindowWhere(message,
+                            [](HWND window) {
+                              return driver::WindowText(window) ==
+                                     "Sorry, sending the mail didn't work.";
+                            }),
+            nullptr);
+  driver::PressButton(driver::FindChildWindow(message, "OK"));
+  for (int i = 0; i < 200 && IsWindow(message); ++i)
+    Sleep(25);
+  EXPECT_FALSE(IsWindow(message));
+  EXPECT_TRUE(IsWindow(box_)) << "the box stays";
+  driver::PressButton(Button("continue"));
+  EXPECT_EQ(ExitCode(), kContinuedExit);
+}
+
 }  // namespace
