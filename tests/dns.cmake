@@ -18,5 +18,19 @@ if(WIN32)
                    $<TARGET_FILE:mx_lookup_tests> --gtest_color=no
                    --gtest_output=xml:test-results/mx_lookup_tests.xml
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-  set_tests_properties(mx_lookup_servers PROPERTIES LABELS integration TIMEOUT 120)
+  set_tests_properties(mx_lookup_servers PROPERTIES LABELS integration TIMEOUT 120
+                       RESOURCE_LOCK dns_servers)
+
+  # The mail action's direct way end to end: the same name servers, and a real SMTP server
+  # on port 25 as example.test's exchangers.
+  add_executable(direct_mail_tests dns/direct_mail_win_test.cpp)
+  target_link_libraries(direct_mail_tests PRIVATE crash test_main)
+  add_test(NAME direct_mail_servers
+           COMMAND ${CMAKE_COMMAND} -E env MX_SMTP_SPOOL=${CMAKE_BINARY_DIR}/direct-mail-spool
+                   ${CMAKE_CURRENT_SOURCE_DIR}/dns/mx_servers_test.sh
+                   $<TARGET_FILE:direct_mail_tests> --gtest_color=no
+                   --gtest_output=xml:test-results/direct_mail_tests.xml
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(direct_mail_servers PROPERTIES LABELS integration TIMEOUT 120
+                       RESOURCE_LOCK dns_servers)
 endif()

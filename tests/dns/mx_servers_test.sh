@@ -5,7 +5,8 @@
 # server names (the built-in root servers' among them) their loopback addresses; no file of
 # the machine changes. NSD serves the zones of zones/ on 127.53.0.1-6; dns_peers.py gives a
 # listener that never answers on .7, roots that answer 6 s and 0.5 s late on .8 and .12, and
-# one on .10 that sends forged answers ahead of the real one; nothing listens on .9.
+# one on .10 that sends forged answers ahead of the real one; nothing listens on .9. With
+# MX_SMTP_SPOOL set, an SMTP server on 127.53.0.20:25 stands as example.test's exchangers.
 # Everything started here is stopped on every way out. Needs root (port 53 and the mount), nsd and python3.
 set -euo pipefail
 
@@ -24,6 +25,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/mx-servers.XXXXXX")
 pids=()
 stop_all() {
   local pid
+  exec 3>&- 2>/dev/null || true
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
@@ -46,6 +48,7 @@ trap 'exit 130' INT TERM
 127.53.0.9 closed.dns-test
 127.53.0.10 forger.dns-test
 127.53.0.12 slow.dns-test
+127.53.0.20 mx-a.example.test mx-b.example.test mx-c.example.test
 HOSTS
 } >"$work/hosts"
 mount --bind "$work/hosts" /etc/hosts
@@ -102,6 +105,22 @@ pids+=($!)
 python3 "$here/dns_peers.py" ready 127.53.0.1=. 127.53.0.2=. 127.53.0.3=test \
   127.53.0.4=example.test 127.53.0.5=mail.example.test 127.53.0.6=refusing.invalid 127.53.0.10=. 127.53.0.12=. ||
   { cat "$work"/*/nsd.log "$work"/*/stdout.log >&2 2>/dev/null; exit 1; }
+
+# With MX_SMTP_SPOOL set, example.test's exchangers get a real SMTP server on port 25
+# (exchanger_smtp.py) that spools what it takes there.
+if [ -n "${MX_SMTP_SPOOL:-}" ]; then
+  rm -rf "$MX_SMTP_SPOOL"
+  mkfifo "$work/smtp-control"
+  /usr/bin/python3 "$here/exchanger_smtp.py" 127.53.0.20 25 "$MX_SMTP_SPOOL" \
+    <"$work/smtp-control" >"$work/smtp.log" 2>&1 &
+  pids+=($!)
+  exec 3>"$work/smtp-control"
+  for _ in $(seq 1 100); do
+    [ -e "$MX_SMTP_SPOOL/ready" ] && break
+    sleep 0.1
+  done
+  [ -e "$MX_SMTP_SPOOL/ready" ] || { cat "$work/smtp.log" >&2; exit 1; }
+fi
 
 set +e
 "${CROSSCOMPILING_EMULATOR:-wine}" "$@"
