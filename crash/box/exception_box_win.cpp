@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "crash/crash_reporter.h"
+#include "crash/delivery/program_folders_win.h"
 #include "crash/delivery/report_actions_win.h"
 #include "crash/win/restart_win.h"
 #include "crash/win/watchdog_win.h"
@@ -60,16 +61,6 @@ std::span<const uint8_t> BitmapResource(const std::string& name) {
   return {};
 }
 
-// The executable's file name without its folder.
-std::string ApplicationName() {
-  char path[MAX_PATH] = "";
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string name = path;
-  const size_t slash = name.find_last_of("\\/");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  return name;
-}
-
 // Line ends as the edit field needs them: every lone LF or CR becomes CR LF.
 std::string WithCrLf(const std::string& text) {
   std::string out;
@@ -121,7 +112,7 @@ TExceptionBox::TExceptionBox(const ActiveSettings& settings, bool frozen, bool c
 
   // 4. The caption.
   std::string title(settings.BoxTitle);
-  trace::ReplaceAll(title, "%appname%", ApplicationName(), true, false);
+  trace::ReplaceAll(title, "%appname%", ExecutableFileName(), true, false);
 
   // 6. The fonts and the memory context, before the window: its size needs their measures.
   message_font_ =

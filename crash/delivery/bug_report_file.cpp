@@ -1,12 +1,12 @@
 #include "crash/delivery/bug_report_file.h"
 
+#include "crash/delivery/mail_text.h"
 #include "trace/text/ansi_text.h"
 
 namespace crash {
 
 std::string NameWithoutExtension(std::string_view path) {
-  const size_t slash = path.find_last_of("\\/");
-  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  std::string_view name = PathFileName(path);
   const size_t dot = name.find_last_of('.');
   if (dot != std::string_view::npos) name = name.substr(0, dot);
   return std::string(name);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "crash/delivery/bug_report_file.h"
+#include "crash/delivery/mail_text.h"
 
 namespace crash {
 
@@ -19,6 +20,10 @@ std::string ModulePath(HMODULE module) {
 
 std::string ExecutablePath() {
   return ModulePath(nullptr);
+}
+
+std::string ExecutableFileName() {
+  return std::string(PathFileName(ExecutablePath()));
 }
 
 std::string ExecutableFolder() {

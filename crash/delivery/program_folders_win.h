@@ -8,6 +8,8 @@ namespace crash {
 
 // The executable's full path.
 std::string ExecutablePath();
+// The executable's file name without its folder.
+std::string ExecutableFileName();
 // The executable's folder with its final backslash.
 std::string ExecutableFolder();
 // The folder of the module that contains the reporter, with its final backslash.

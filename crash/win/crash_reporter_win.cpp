@@ -11,6 +11,7 @@
 #include <span>
 
 #include "crash/box/exception_box_win.h"
+#include "crash/delivery/program_folders_win.h"
 #include "crash/delivery/report_actions_win.h"
 #include "crash/exception_request.h"
 #include "crash/report/compose_report_win.h"
@@ -100,12 +101,7 @@ std::string MessageLine(const ActiveSettings& settings, bool frozen,
 
 // A window program whose box could not be made: the message in a system message box.
 void ShowMessageBox(const ShownReport& shown) {
-  char path[MAX_PATH] = "";
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string title = path;
-  const size_t slash = title.find_last_of('\\');
-  if (slash != std::string::npos) title.erase(0, slash + 1);
-  MessageBoxA(nullptr, shown.message.c_str(), title.c_str(),
+  MessageBoxA(nullptr, shown.message.c_str(), ExecutableFileName().c_str(),
               MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
